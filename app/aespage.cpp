@@ -1,0 +1,2 @@
+#include "app/mainwindow.h"
+#include "ui_mainwindow.h"

@@ -1,0 +1,114 @@
+#ifndef CIPHERBENCH_APP_MAINWINDOW_H
+#define CIPHERBENCH_APP_MAINWINDOW_H
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QMap>
+#include <QString>
+
+class QAbstractButton;
+class QButtonGroup;
+class QTreeWidgetItem;
+class AesCipher;
+class DesContext;
+class ReadFile;
+
+class Ui_MainWindow;
+
+// The one window: navigation tree on the left, four tool pages on the right.
+// Each page's members live in its own source file (aespage.cpp, despage.cpp,
+// base64page.cpp, hashpage.cpp); this file's own are in mainwindow.cpp.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Index of the algorithm last chosen in the tree: 0 AES, 1 DES,
+    // 2 Base64, 3 MD5, 4 SHA1.
+    int currentAlgorithm() const { return currentAlg; }
+
+    // Where the "我的故乡" link in the status bar leads.
+    static const char *const homePageUrl;
+
+private slots:
+    void on_txtEncAES_textChanged();
+    void on_txtDecAES_textChanged();
+    void on_txtKeyAES_textChanged();
+    void on_btnEncAES_clicked();
+    void on_btnDecAES_clicked();
+    void on_treeDefence_currentItemChanged(QTreeWidgetItem *current, QTreeWidgetItem *previous);
+    void on_txtEncDES_textChanged();
+    void on_txtDecDES_textChanged();
+    void on_btnEncDES_clicked();
+    void on_btnDecDES_clicked();
+    void onButtonAlgGroupClicked(QAbstractButton *button);
+    void onButtonkeyGroupClicked(QAbstractButton *button);
+    void on_txtKey1DES_textChanged(const QString &arg1);
+    void on_txtKey2DES_textChanged(const QString &arg1);
+    void on_txtEncBASE64_textChanged();
+    void on_txtDecBASE64_textChanged();
+    void on_btnEncBASE64_clicked();
+    void on_btnDecBASE64_clicked();
+    void on_txtEncHASH_textChanged();
+    void on_btnCalcHASH_clicked();
+    void onButtonTextTypeGroupClicked(QAbstractButton *button);
+    void on_btnFileHASH_clicked();
+    void prgFileHASHSet(int range);
+    void prgFileHASHDis(int value);
+    void prgFileHASHFinsh(QByteArray ba);
+
+private:
+    // Qt 6's QComboBox only has currentIndexChanged(int). These keep their
+    // QString parameter and are connected explicitly (connectComboSlots), so
+    // they are plain members: connectSlotsByName neither sees nor warns about them.
+    void on_cboxCModeAES_currentIndexChanged(QString arg1);
+    void on_cboxInCodeDES_currentIndexChanged(QString arg1);
+    void on_cboxOutCodeDES_currentIndexChanged(QString arg1);
+    void on_cboxInCodeBASE64_currentIndexChanged(QString arg1);
+    void on_cboxOutCodeBASE64_currentIndexChanged(QString arg1);
+    void on_cboxInTxtHASH_currentIndexChanged(QString arg1);
+    void connectComboSlots();
+
+    void initMainWindow();
+
+    // AES page (aespage.cpp)
+    void initAESPage();
+    int keyLengthAES();
+
+    // DES page (despage.cpp)
+    void initDESPage();
+    void updateAlgDES();
+    void updateKeyFormDES();
+
+    // Base64 page (base64page.cpp)
+    void initBase64Page();
+
+    // Hash page and file loading (hashpage.cpp)
+    void initHashPage();
+    void updateTextTypeHASH();
+
+    Ui_MainWindow *ui;
+    QMap<QString, int> algIndexByName;
+    int currentAlg;
+    AesCipher *aesCipher = nullptr;
+    DesContext *desContext = nullptr;
+    bool tripleDES = false;
+    bool keyHexDES = false;
+    bool inCodeHexDES = false;
+    bool outCodeHexDES = false;
+    QButtonGroup *keyGroupDES = nullptr;
+    QButtonGroup *algGroupDES = nullptr;
+    bool inCodeHexBASE64 = false;
+    bool outCodeHexBASE64 = false;
+    bool inCodeHexHASH = false;
+    bool textModeHASH = false;
+    ReadFile *fileWorker = nullptr;
+    QString filePathHASH;
+    QByteArray fileDigestHASH;
+    QButtonGroup *textTypeGroupHASH = nullptr;
+};
+
+#endif

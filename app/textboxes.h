@@ -1,0 +1,26 @@
+#ifndef CIPHERBENCH_APP_TEXTBOXES_H
+#define CIPHERBENCH_APP_TEXTBOXES_H
+
+#include <functional>
+
+class QTextEdit;
+
+// Pieces shared by the text boxes of every page.
+
+// Set up a box so that long unbroken runs (Base64, unspaced hex) are laid out
+// in time linear in their length; texts, signals and counters are unchanged.
+void prepareTextBox(QTextEdit *box);
+
+// The guard of an input box whose input code is hexadecimal. When the box's
+// text, whitespace ignored, is not empty and holds a character that is not a
+// hex digit: `showMessage` runs unless `*errorShown` is already set (then it
+// is set), and the characters before the cursor are removed back to the point
+// where the text is valid hex or nothing is left before the cursor.
+//
+// The removal is one edit, so the box's text-changed handler runs once more,
+// nested, and finds the text valid (or nothing left to remove); a paste of
+// any number of bad characters costs time linear in the text, not one nested
+// handler run per character.
+void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &showMessage);
+
+#endif
