@@ -1,30 +1,133 @@
 #include "app/mainwindow.h"
+
+#include "app/textboxes.h"
 #include "ui_mainwindow.h"
-const char *const MainWindow::homePageUrl = "https://example.invalid";
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui_MainWindow), currentAlg(0) { ui->setupUi(this); }
-MainWindow::~MainWindow() { delete ui; }
-void MainWindow::on_txtEncAES_textChanged() {}
-void MainWindow::on_txtDecAES_textChanged() {}
-void MainWindow::on_txtKeyAES_textChanged() {}
-void MainWindow::on_btnEncAES_clicked() {}
-void MainWindow::on_btnDecAES_clicked() {}
-void MainWindow::on_treeDefence_currentItemChanged(QTreeWidgetItem *, QTreeWidgetItem *) {}
-void MainWindow::on_txtEncDES_textChanged() {}
-void MainWindow::on_txtDecDES_textChanged() {}
-void MainWindow::on_btnEncDES_clicked() {}
-void MainWindow::on_btnDecDES_clicked() {}
-void MainWindow::onButtonAlgGroupClicked(QAbstractButton *) {}
-void MainWindow::onButtonkeyGroupClicked(QAbstractButton *) {}
-void MainWindow::on_txtKey1DES_textChanged(const QString &) {}
-void MainWindow::on_txtKey2DES_textChanged(const QString &) {}
-void MainWindow::on_txtEncBASE64_textChanged() {}
-void MainWindow::on_txtDecBASE64_textChanged() {}
-void MainWindow::on_btnEncBASE64_clicked() {}
-void MainWindow::on_btnDecBASE64_clicked() {}
-void MainWindow::on_txtEncHASH_textChanged() {}
-void MainWindow::on_btnCalcHASH_clicked() {}
-void MainWindow::onButtonTextTypeGroupClicked(QAbstractButton *) {}
-void MainWindow::on_btnFileHASH_clicked() {}
-void MainWindow::prgFileHASHSet(int) {}
-void MainWindow::prgFileHASHDis(int) {}
-void MainWindow::prgFileHASHFinsh(QByteArray) {}
+
+#include <QComboBox>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+
+const char *const MainWindow::homePageUrl = "https://github.com/cipherbench/cipherbench";
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui_MainWindow), currentAlg(0)
+{
+    ui->setupUi(this);
+    // Before the page initialisers: their combo fills must already run the slots.
+    connectComboSlots();
+    for (QTextEdit *box : {ui->txtEncAES, ui->txtDecAES, ui->txtEncDES, ui->txtDecDES,
+                           ui->txtEncBASE64, ui->txtDecBASE64, ui->txtEncHASH, ui->txtDecHASH})
+        prepareTextBox(box);
+    initMainWindow();
+    initAESPage();
+    initDESPage();
+    initBase64Page();
+    initHashPage();
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+    fileDigestHASH.clear();
+    filePathHASH.clear();
+    algIndexByName.clear();
+}
+
+void MainWindow::connectComboSlots()
+{
+    const auto wire = [this](QComboBox *combo, void (MainWindow::*slot)(QString)) {
+        connect(combo, &QComboBox::currentIndexChanged, this,
+                [this, combo, slot](int index) { (this->*slot)(combo->itemText(index)); });
+    };
+    wire(ui->cboxCModeAES, &MainWindow::on_cboxCModeAES_currentIndexChanged);
+    wire(ui->cboxInCodeDES, &MainWindow::on_cboxInCodeDES_currentIndexChanged);
+    wire(ui->cboxOutCodeDES, &MainWindow::on_cboxOutCodeDES_currentIndexChanged);
+    wire(ui->cboxInCodeBASE64, &MainWindow::on_cboxInCodeBASE64_currentIndexChanged);
+    wire(ui->cboxOutCodeBASE64, &MainWindow::on_cboxOutCodeBASE64_currentIndexChanged);
+    wire(ui->cboxInTxtHASH, &MainWindow::on_cboxInTxtHASH_currentIndexChanged);
+}
+
+void MainWindow::initMainWindow()
+{
+    QTreeWidget *tree = ui->treeDefence;
+    tree->setColumnCount(1);
+    tree->setColumnWidth(0, 20);
+    tree->setHeaderHidden(true);
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree->clear();
+    const struct {
+        const char *group;
+        QStringList entries;
+    } navigation[] = {
+        {"加密/解密算法", {QStringLiteral("AES加解密"), QStringLiteral("3DES加解密")}},
+        {"散列/哈希算法", {QStringLiteral("MD5校验"), QStringLiteral("SHA1加密")}},
+        {"Base64算法", {QStringLiteral("Base64编解码")}},
+    };
+    for (const auto &node : navigation) {
+        auto *group = new QTreeWidgetItem(tree, QStringList(QString::fromUtf8(node.group)));
+        for (const QString &entry : node.entries)
+            new QTreeWidgetItem(group, QStringList(entry));
+    }
+    tree->expandAll();
+
+    // The tree is the only way between pages.
+    const QList<QTabBar *> bars = ui->tabWidget->findChildren<QTabBar *>();
+    if (!bars.isEmpty())
+        bars.first()->hide();
+
+    ui->label_dis->setText(tr("AES加解密"));
+    ui->tabWidget->setCurrentIndex(0);
+
+    QStatusBar *bar = ui->statusBar;
+    bar->addWidget(new QLabel(QStringLiteral("小主，我已准备就绪..."), this), 0);
+    bar->addWidget(new QLabel(QStringLiteral("企鹅企鹅"), this), 0);
+    bar->insertWidget(0, new QLabel(QStringLiteral("企鹅企鹅"), this), 0);
+
+    auto *link = new QLabel(this);
+    link->setFrameStyle(0);
+    link->setText(tr("<a href=\"%1\">我的故乡</a>").arg(QString::fromLatin1(homePageUrl)));
+    link->setOpenExternalLinks(true);
+    bar->addPermanentWidget(link, 0);
+
+    setFixedSize(800, 600);
+
+    algIndexByName.insert(QStringLiteral("AES"), 0);
+    algIndexByName.insert(QStringLiteral("DES"), 1);
+    algIndexByName.insert(QStringLiteral("Base64"), 2);
+    algIndexByName.insert(QStringLiteral("MD5"), 3);
+    algIndexByName.insert(QStringLiteral("SHA1"), 4);
+}
+
+void MainWindow::on_treeDefence_currentItemChanged(QTreeWidgetItem *current,
+                                                   QTreeWidgetItem *previous)
+{
+    Q_UNUSED(previous);
+    if (!current || !current->parent())
+        return;
+
+    const QString entry = current->text(0);
+    const int pages = ui->tabWidget->count();
+    // First match in page order, then part order: "3DES加解密" holds no "AES"
+    // and so reaches the DES page.
+    for (int i = 0; i < pages; ++i) {
+        const QStringList parts = ui->tabWidget->tabText(i).split(QLatin1Char('/'), Qt::KeepEmptyParts);
+        for (const QString &part : parts) {
+            if (!entry.contains(part))
+                continue;
+            ui->label_dis->setText(entry);
+            ui->tabWidget->setCurrentIndex(i);
+            currentAlg = algIndexByName[part];
+            if (currentAlg == 3) {
+                ui->txtEncHASH->setPlainText(
+                    tr("MD5即Message-Digest Algorithm 5（信息-摘要算法5），用于确保信息传输完整一致。是计算机广泛使用的杂凑算法之一（又译摘要算法、哈希算法），主流编程语言普遍已有MD5实现。"));
+            } else if (currentAlg == 4) {
+                ui->txtEncHASH->setPlainText(
+                    tr("安全哈希算法（Secure Hash Algorithm）主要适用于数字签名标准 （Digital Signature Standard DSS）里面定义的数字签名算法（Digital Signature Algorithm DSA）。"));
+            }
+            return;
+        }
+    }
+}

@@ -21,7 +21,7 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
     const QString text = box->toPlainText();
     qsizetype bad = 0;
     for (QChar c : text) {
-        if (!isHexSpace(c) && !isHexDigit(c))
+        if (!c.isSpace() && !isHexDigit(c))
             ++bad;
     }
     if (bad == 0)
@@ -39,7 +39,7 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
     int start = end;
     while (start > 0 && bad > 0) {
         const QChar c = text.at(start - 1);
-        if (!isHexSpace(c) && !isHexDigit(c))
+        if (!c.isSpace() && !isHexDigit(c))
             --bad;
         --start;
     }
