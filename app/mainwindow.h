@@ -82,6 +82,7 @@ private:
     void initDESPage();
     void updateAlgDES();
     void updateKeyFormDES();
+    void runDES(bool encrypt); // both buttons: keys, input, engine, result
 
     // Base64 page (base64page.cpp)
     void initBase64Page();
