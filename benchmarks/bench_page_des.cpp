@@ -1,0 +1,246 @@
+// Large inputs on the DES page, driven through the real window (offscreen):
+// pasting, encrypting, decrypting and switching the code combos, each timed
+// until the counters are written and both boxes are laid out.
+//
+// Size N is the amount of data: a paste puts N characters into the input box
+// (random letters and digits for the string code, spaced hex of N/3 bytes for
+// the hex code); encryption takes an N-byte string; decryption takes the hex
+// of an N-byte encryption; the combo switches work on an N-byte input text or
+// on the result of an N-byte encryption.
+//
+// Prints one table: action, median milliseconds per size, 4 MiB / 1 MiB.
+// Usage: bench_page_des [runs]   (default 5 runs per cell)
+
+#include "app/mainwindow.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+struct Page
+{
+    MainWindow window;
+    QTextEdit *input = window.findChild<QTextEdit *>(QStringLiteral("txtEncDES"));
+    QTextEdit *output = window.findChild<QTextEdit *>(QStringLiteral("txtDecDES"));
+    QComboBox *inCode = window.findChild<QComboBox *>(QStringLiteral("cboxInCodeDES"));
+    QComboBox *outCode = window.findChild<QComboBox *>(QStringLiteral("cboxOutCodeDES"));
+    QRadioButton *single = window.findChild<QRadioButton *>(QStringLiteral("rbtnDES"));
+    QRadioButton *triple = window.findChild<QRadioButton *>(QStringLiteral("rbtn3DES"));
+    QPushButton *encrypt = window.findChild<QPushButton *>(QStringLiteral("btnEncDES"));
+    QPushButton *decrypt = window.findChild<QPushButton *>(QStringLiteral("btnDecDES"));
+    QLabel *inNum = window.findChild<QLabel *>(QStringLiteral("labEncNumDES"));
+    QLabel *outNum = window.findChild<QLabel *>(QStringLiteral("labDecNumDES"));
+    QString clipboard; // what the next paste inserts, made before the clock starts
+
+    Page()
+    {
+        window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+        window.show();
+        settle();
+    }
+
+    // Lay both boxes out completely and let queued work run, so that the
+    // measured time includes what the user waits for.
+    void settle()
+    {
+        input->document()->documentLayout()->documentSize();
+        output->document()->documentLayout()->documentSize();
+        QCoreApplication::processEvents();
+    }
+
+    void reset(const QString &inCodeText, const QString &outCodeText, bool useTriple)
+    {
+        inCode->setCurrentText(QStringLiteral("字符串")); // no conversion while clearing
+        input->clear();
+        output->clear();
+        inCode->setCurrentText(inCodeText);
+        outCode->setCurrentText(QStringLiteral("十六进制"));
+        output->clear();
+        outCode->setCurrentText(outCodeText);
+        (useTriple ? triple : single)->click();
+        settle();
+    }
+
+    void paste()
+    {
+        QTextCursor cursor = input->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        input->setTextCursor(cursor);
+        input->insertPlainText(clipboard);
+    }
+};
+
+QString randomText(qsizetype n)
+{
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QRandomGenerator random(7);
+    QString s(n, Qt::Uninitialized);
+    for (qsizetype i = 0; i < n; ++i)
+        s[i] = QLatin1Char(alphabet[random.bounded(62)]);
+    return s;
+}
+
+QString spacedHexOfSize(qsizetype n)
+{
+    QByteArray bytes(n / 3 + 1, '\0');
+    QRandomGenerator random(11);
+    for (char &c : bytes)
+        c = char(random.bounded(256));
+    return QString::fromLatin1(bytes.toHex(' ').toUpper()).left(n).trimmed();
+}
+
+struct Action
+{
+    const char *name;
+    std::function<void(Page &, qsizetype)> prepare; // not timed
+    std::function<void(Page &, qsizetype)> run;     // timed, followed by settle()
+};
+
+const QString hex = QStringLiteral("十六进制");
+const QString str = QStringLiteral("字符串");
+const QString b64 = QStringLiteral("base64");
+
+void encryptedInput(Page &p, qsizetype n, bool useTriple, const QString &outCodeText)
+{
+    p.reset(str, outCodeText, useTriple);
+    p.input->setPlainText(randomText(n));
+    p.settle();
+}
+
+// The hex of an n-byte encryption in the input box, hex input code.
+void cipherTextInput(Page &p, qsizetype n, bool useTriple)
+{
+    encryptedInput(p, n, useTriple, hex);
+    p.encrypt->click();
+    const QString cipher = p.output->toPlainText();
+    p.reset(hex, hex, useTriple);
+    p.input->setPlainText(cipher);
+    p.settle();
+}
+
+std::vector<Action> actions()
+{
+    return {
+        {"paste, string input code",
+         [](Page &p, qsizetype n) {
+             p.reset(str, hex, false);
+             p.clipboard = randomText(n);
+         },
+         [](Page &p, qsizetype) { p.paste(); }},
+        {"paste, hex input code",
+         [](Page &p, qsizetype n) {
+             p.reset(hex, hex, false);
+             p.clipboard = spacedHexOfSize(n);
+         },
+         [](Page &p, qsizetype) { p.paste(); }},
+        {"DES encrypt to hex", [](Page &p, qsizetype n) { encryptedInput(p, n, false, hex); },
+         [](Page &p, qsizetype) { p.encrypt->click(); }},
+        {"DES encrypt to Base64", [](Page &p, qsizetype n) { encryptedInput(p, n, false, b64); },
+         [](Page &p, qsizetype) { p.encrypt->click(); }},
+        {"3DES encrypt to hex", [](Page &p, qsizetype n) { encryptedInput(p, n, true, hex); },
+         [](Page &p, qsizetype) { p.encrypt->click(); }},
+        {"3DES encrypt to Base64", [](Page &p, qsizetype n) { encryptedInput(p, n, true, b64); },
+         [](Page &p, qsizetype) { p.encrypt->click(); }},
+        {"DES decrypt of that hex", [](Page &p, qsizetype n) { cipherTextInput(p, n, false); },
+         [](Page &p, qsizetype) { p.decrypt->click(); }},
+        {"3DES decrypt of that hex", [](Page &p, qsizetype n) { cipherTextInput(p, n, true); },
+         [](Page &p, qsizetype) { p.decrypt->click(); }},
+        {"input code string -> hex",
+         [](Page &p, qsizetype n) {
+             p.reset(str, hex, false);
+             p.input->setPlainText(randomText(n));
+             p.settle();
+         },
+         [](Page &p, qsizetype) { p.inCode->setCurrentText(hex); }},
+        {"input code hex -> string",
+         [](Page &p, qsizetype n) {
+             p.reset(hex, hex, false);
+             p.input->setPlainText(spacedHexOfSize(n));
+             p.settle();
+         },
+         [](Page &p, qsizetype) { p.inCode->setCurrentText(str); }},
+        {"output code hex -> Base64",
+         [](Page &p, qsizetype n) {
+             encryptedInput(p, n, false, hex);
+             p.encrypt->click();
+             p.settle();
+         },
+         [](Page &p, qsizetype) { p.outCode->setCurrentText(b64); }},
+        {"output code Base64 -> hex",
+         [](Page &p, qsizetype n) {
+             encryptedInput(p, n, false, b64);
+             p.encrypt->click();
+             p.settle();
+         },
+         [](Page &p, qsizetype) { p.outCode->setCurrentText(hex); }},
+    };
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+
+    // Every input here is valid; a message box would mean a broken run.
+    int boxesSeen = 0;
+    QTimer boxCloser;
+    QObject::connect(&boxCloser, &QTimer::timeout, [&boxesSeen] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            ++boxesSeen;
+            std::fprintf(stderr, "unexpected message box: %s\n", qPrintable(box->text()));
+            box->done(QMessageBox::Ok);
+        }
+    });
+    boxCloser.start(0);
+
+    const qsizetype sizes[] = {64 * 1024, 1024 * 1024, 4 * 1024 * 1024};
+    Page page;
+
+    std::printf("| action | 64 KiB (ms) | 1 MiB (ms) | 4 MiB (ms) | 4 MiB / 1 MiB |\n");
+    std::printf("|---|---:|---:|---:|---:|\n");
+    for (const Action &action : actions()) {
+        double medians[3] = {};
+        for (int s = 0; s < 3; ++s) {
+            std::vector<double> times;
+            for (int r = 0; r < runs; ++r) {
+                action.prepare(page, sizes[s]);
+                QElapsedTimer timer;
+                timer.start();
+                action.run(page, sizes[s]);
+                page.settle();
+                times.push_back(double(timer.nsecsElapsed()) / 1e6);
+            }
+            std::sort(times.begin(), times.end());
+            medians[s] = times[times.size() / 2];
+        }
+        std::printf("| %s | %.1f | %.1f | %.1f | %.2f |\n", action.name, medians[0], medians[1], medians[2],
+                    medians[2] / medians[1]);
+        std::fflush(stdout);
+    }
+    // Keep the counters' texts alive in the output, so a broken page shows.
+    std::printf("\nlast counters: input %s, output %s; unexpected message boxes: %d\n",
+                qPrintable(page.inNum->text()), qPrintable(page.outNum->text()), boxesSeen);
+    return boxesSeen == 0 ? 0 : 1;
+}
