@@ -507,8 +507,8 @@ void TestDesPage::acceptedKeys_data()
     QTest::newRow("character form") << false << false << "48201759" << "" << QByteArray("48201759");
     QTest::newRow("3DES, differ in first byte") << true << true << "0123456789ABCDEF" << "1123456789ABCDEF"
                                                 << hexBytes("0123456789ABCDEF1123456789ABCDEF");
-    QTest::newRow("3DES, differ in last byte") << true << true << "0123456789ABCDEF" << "0123456789ABCDEE"
-                                               << hexBytes("0123456789ABCDEF0123456789ABCDEE");
+    QTest::newRow("3DES, differ in last byte") << true << true << "0123456789ABCDEF" << "0123456789ABCD00"
+                                               << hexBytes("0123456789ABCDEF0123456789ABCD00");
     QTest::newRow("3DES, differ after a zero byte") << true << true << "00AA000000000000" << "00BB000000000000"
                                                     << hexBytes("00AA00000000000000BB000000000000");
     QTest::newRow("3DES, differ after zero bytes at the end") << true << true << "0000000000000001"
