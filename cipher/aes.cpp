@@ -64,12 +64,12 @@ typedef std::uint32_t Columns[4];
 
 inline std::uint32_t rotateLeft(std::uint32_t w, int bits)
 {
-    return (w << bits) | (w >> (32 - bits));
+    return (w << bits) | (w >> ((32 - bits) & 31));
 }
 
 inline std::uint32_t rotateRight(std::uint32_t w, int bits)
 {
-    return (w >> bits) | (w << (32 - bits));
+    return (w >> bits) | (w << ((32 - bits) & 31));
 }
 
 inline unsigned int byteOf(std::uint32_t w, int row)
@@ -468,8 +468,9 @@ int AesCipher::encryptCbc(char *in, unsigned int length, char *out, char *iv)
     unsigned char *chain = reinterpret_cast<unsigned char *>(iv);
     const unsigned int full = length / blockSize;
     for (unsigned int i = 0; i < full; ++i) {
-        // The chaining value goes into the caller's block itself: callers
-        // see their input change, and rely on nothing else.
+        // The chaining value is XORed into the caller's block in place, so
+        // the input buffer holds plaintext XOR chaining value afterwards:
+        // that is the engine's documented behaviour, and it saves a copy.
         unsigned char *block = src + i * blockSize;
         xorBlock(block, chain);
         context->encryptBlock(block, dst + i * blockSize);
