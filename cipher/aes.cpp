@@ -176,6 +176,9 @@ inline void addRoundKey(Columns s, const std::uint32_t *schedule, int round)
 // a column holding SubBytes(x) in row r and zeros elsewhere, so one round is
 // sixteen lookups, with ShiftRows choosing which column each row is read
 // from. decRound[r] is the same for InvSubBytes and InvMixColumns.
+// Lookups indexed by secret bytes are not constant-time (cache timing); the
+// block functions below are self-contained so another implementation can
+// take their place.
 struct RoundTables
 {
     std::uint32_t encRound[4][256];
@@ -200,8 +203,8 @@ const RoundTables &roundTables()
     return tables;
 }
 
-// One column of a fused inner round: row r is read from column `rowR`, the
-// column ShiftRows (or InvShiftRows) brings it from.
+// One column of a fused inner round: `rowN` is the column that ShiftRows (or
+// InvShiftRows) brings row N of this column from.
 inline std::uint32_t encRoundColumn(const RoundTables &t, std::uint32_t row0, std::uint32_t row1,
                                     std::uint32_t row2, std::uint32_t row3)
 {
