@@ -78,7 +78,7 @@ void MainWindow::updateTextTypeHASH()
 
 void MainWindow::onButtonTextTypeGroupClicked(QAbstractButton *button)
 {
-    qDebug() << QString(QStringLiteral("Clicked Button : %1")).arg(button->text());
+    qDebug() << QStringLiteral("Clicked Button : %1").arg(button->text());
     updateTextTypeHASH();
 }
 
