@@ -30,6 +30,8 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    // A load in progress must not outlive the window it reports to.
+    stopFileWorkerHASH();
     delete ui;
     fileDigestHASH.clear();
     filePathHASH.clear();

@@ -88,8 +88,19 @@ private:
     void initBase64Page();
 
     // Hash page and file loading (hashpage.cpp)
+public:
+    // Starts hashing the file at `path`, as choosing it in the file dialog does.
+    void loadFileHASH(const QString &path);
+    ReadFile *fileHashWorker() const { return fileWorker; }
+
+private:
     void initHashPage();
     void updateTextTypeHASH();
+    void stopFileWorkerHASH();
+    void retireFileLoadHASH();
+    void fileWorkerEndedHASH();
+    int staleLoadsHASH = 0;
+    bool loadEndPendingHASH = false;
 
     Ui_MainWindow *ui;
     QMap<QString, int> algIndexByName;

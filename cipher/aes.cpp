@@ -64,12 +64,12 @@ typedef std::uint32_t Columns[4];
 
 inline std::uint32_t rotateLeft(std::uint32_t w, int bits)
 {
-    return (w << bits) | (w >> (32 - bits));
+    return (w << bits) | (w >> ((32 - bits) & 31));
 }
 
 inline std::uint32_t rotateRight(std::uint32_t w, int bits)
 {
-    return (w >> bits) | (w << (32 - bits));
+    return (w >> bits) | (w << ((32 - bits) & 31));
 }
 
 inline unsigned int byteOf(std::uint32_t w, int row)
@@ -176,6 +176,9 @@ inline void addRoundKey(Columns s, const std::uint32_t *schedule, int round)
 // a column holding SubBytes(x) in row r and zeros elsewhere, so one round is
 // sixteen lookups, with ShiftRows choosing which column each row is read
 // from. decRound[r] is the same for InvSubBytes and InvMixColumns.
+// Lookups indexed by secret bytes are not constant-time (cache timing); the
+// block functions below are self-contained so another implementation can
+// take their place.
 struct RoundTables
 {
     std::uint32_t encRound[4][256];
@@ -200,8 +203,8 @@ const RoundTables &roundTables()
     return tables;
 }
 
-// One column of a fused inner round: row r is read from column `rowR`, the
-// column ShiftRows (or InvShiftRows) brings it from.
+// One column of a fused inner round: `rowN` is the column that ShiftRows (or
+// InvShiftRows) brings row N of this column from.
 inline std::uint32_t encRoundColumn(const RoundTables &t, std::uint32_t row0, std::uint32_t row1,
                                     std::uint32_t row2, std::uint32_t row3)
 {
@@ -468,8 +471,9 @@ int AesCipher::encryptCbc(char *in, unsigned int length, char *out, char *iv)
     unsigned char *chain = reinterpret_cast<unsigned char *>(iv);
     const unsigned int full = length / blockSize;
     for (unsigned int i = 0; i < full; ++i) {
-        // The chaining value goes into the caller's block itself: callers
-        // see their input change, and rely on nothing else.
+        // The chaining value is XORed into the caller's block in place, so
+        // the input buffer holds plaintext XOR chaining value afterwards:
+        // that is the engine's documented behaviour, and it saves a copy.
         unsigned char *block = src + i * blockSize;
         xorBlock(block, chain);
         context->encryptBlock(block, dst + i * blockSize);

@@ -393,6 +393,7 @@ int base64DecodedCapacity(int textLen)
 // so three characters give two bytes and two characters give one byte, while
 // a single character, too few bits for a whole byte, gives nothing. Hence at
 // most three bytes are written for every group begun, the short one included.
+// Like base64DecodedCapacity, the count assumes a text shorter than INT_MAX.
 int base64Decode(const char *in, char *out)
 {
     if (!in || !out)

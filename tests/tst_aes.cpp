@@ -101,6 +101,7 @@ private slots:
     void invalidKeyLength_data();
     void invalidKeyLength();
     void nullOutput();
+    void destructionWipesSecrets();
     void roundTrip_data();
     void roundTrip();
     void differential_data();
@@ -455,6 +456,22 @@ void TestAes::nullOutput()
     QCOMPARE(cipher->decryptCbc(in.data(), 64, nullptr, iv.data()), 0);
     QCOMPARE(in, sp80038aPlain);
     QCOMPARE(iv, sp80038aIv);
+}
+
+void TestAes::destructionWipesSecrets()
+{
+    // The context lives in storage the test owns, so its bytes can be read
+    // after the destructor ran.
+    alignas(AesContext) unsigned char storage[sizeof(AesContext)] = {};
+    const QByteArray key = sp80038aKey256;
+    auto *context = new (storage) AesContext(32, uchars(key));
+    QByteArray block(16, 'b');
+    context->encryptBlock(uchars(block), reinterpret_cast<unsigned char *>(block.data()));
+    context->~AesContext();
+    // Only Nb, Nk and Nr may survive.
+    const QByteArray left(reinterpret_cast<const char *>(storage), sizeof storage);
+    QVERIFY(!left.contains(key.left(4)));
+    QVERIFY(left.count('\0') >= int(sizeof storage) - 3 * int(sizeof(int)));
 }
 
 void TestAes::roundTrip_data()

@@ -157,6 +157,7 @@ private slots:
     void tripleDesWithEqualKeysIsDes();
     void tripleDesRoundTripAndKeyOrder();
     void refusedArguments();
+    void destructionWipesSecrets();
     void differential_data();
     void differential();
 };
@@ -341,6 +342,21 @@ void TestDes::refusedArguments()
         QCOMPARE(int(out[0]), 0);
         QCOMPARE(out.mid(1), QByteArray(31, guardByte));
     }
+}
+
+void TestDes::destructionWipesSecrets()
+{
+    // The context lives in storage the test owns, so its bytes can be read
+    // after the destructor ran.
+    alignas(DesContext) unsigned char storage[sizeof(DesContext)] = {};
+    auto *context = new (storage) DesContext;
+    context->setSubKey(fips81Key.constData(), 0);
+    context->setSubKey(fips81Key.constData(), 1);
+    QByteArray out(25, '\0');
+    QCOMPARE(context->encrypt3Des(fips81Plain.constData(), 24, out.data()), 24);
+    QVERIFY(std::any_of(storage, storage + sizeof storage, [](unsigned char b) { return b != 0; }));
+    context->~DesContext();
+    QVERIFY(std::all_of(storage, storage + sizeof storage, [](unsigned char b) { return b == 0; }));
 }
 
 void TestDes::differential_data()

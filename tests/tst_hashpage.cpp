@@ -1,0 +1,847 @@
+// The hash page in a real window: text mode, the input code and its guard,
+// and file mode with the worker reading real files.
+
+#include "app/mainwindow.h"
+#include "app/readfile.h"
+#include "support/debugcapture.h"
+#include "support/messageboxanswerer.h"
+#include "support/pump.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <openssl/evp.h>
+
+#include <memory>
+
+namespace {
+
+const QString md5Description = QStringLiteral(
+    "MD5即Message-Digest Algorithm 5（信息-摘要算法5），用于确保信息传输完整一致。是计算机广泛使用的杂凑算法之一（又译摘要算法、哈希算法），主流编程语言普遍已有MD5实现。");
+const QString sha1Description = QStringLiteral(
+    "安全哈希算法（Secure Hash Algorithm）主要适用于数字签名标准 （Digital Signature Standard DSS）里面定义的数字签名算法（Digital Signature Algorithm DSA）。");
+const QString invalidHex = QStringLiteral("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。");
+const QString noText = QStringLiteral("没有可校验的数据！\n请输入后，继续操作。");
+const QString noFile = QStringLiteral("没有可校验的数据！\n请选择文件后，继续操作。");
+const QString chooseFile = QStringLiteral("选择文件");
+const QString stopLoading = QStringLiteral("停止加载");
+
+// The page's widgets, found by object name.
+struct Page
+{
+    explicit Page(MainWindow &w)
+        : window(w),
+          input(w.findChild<QTextEdit *>(QStringLiteral("txtEncHASH"))),
+          result(w.findChild<QTextEdit *>(QStringLiteral("txtDecHASH"))),
+          code(w.findChild<QComboBox *>(QStringLiteral("cboxInTxtHASH"))),
+          calc(w.findChild<QPushButton *>(QStringLiteral("btnCalcHASH"))),
+          file(w.findChild<QPushButton *>(QStringLiteral("btnFileHASH"))),
+          bar(w.findChild<QProgressBar *>(QStringLiteral("prgFileHASH"))),
+          textMode(w.findChild<QRadioButton *>(QStringLiteral("rbtnTxtHASH"))),
+          fileMode(w.findChild<QRadioButton *>(QStringLiteral("rbtnFileHASH"))),
+          tag(w.findChild<QLabel *>(QStringLiteral("labEncTagHASH"))),
+          number(w.findChild<QLabel *>(QStringLiteral("labEncNumHASH"))),
+          unit(w.findChild<QLabel *>(QStringLiteral("labEncUnitHASH")))
+    {
+    }
+
+    void choose(const QString &entry)
+    {
+        auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeDefence"));
+        const auto items = tree->findItems(entry, Qt::MatchExactly | Qt::MatchRecursive);
+        QVERIFY(items.size() == 1);
+        tree->setCurrentItem(items.first());
+    }
+
+    QString counter() const { return tag->text() + number->text() + unit->text(); }
+    QString status() const { return window.statusBar()->currentMessage(); }
+    bool idle() const
+    {
+        return window.fileHashWorker()->isFinished() && file->text() == chooseFile;
+    }
+    // Until the load has ended and the window has taken its result.
+    bool waitIdle(int limitMs = 120000)
+    {
+        return pumpUntil([this] { return idle(); }, limitMs);
+    }
+
+    MainWindow &window;
+    QTextEdit *input;
+    QTextEdit *result;
+    QComboBox *code;
+    QPushButton *calc;
+    QPushButton *file;
+    QProgressBar *bar;
+    QRadioButton *textMode;
+    QRadioButton *fileMode;
+    QLabel *tag;
+    QLabel *number;
+    QLabel *unit;
+};
+
+QByteArray reference(const QByteArray &bytes, bool sha1)
+{
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!EVP_Digest(bytes.constData(), size_t(bytes.size()), out, &length,
+                    sha1 ? EVP_sha1() : EVP_md5(), nullptr))
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(out), int(length));
+}
+
+// The result box's text for a digest, from its upper-case hex.
+QString md5Lines(const QByteArray &digest)
+{
+    const QString hex = QString::fromLatin1(digest.toHex().toUpper());
+    return QStringLiteral("16位 MD5：") + hex.mid(8, 16) + QStringLiteral("\n32位 MD5：") + hex;
+}
+QString sha1Line(const QByteArray &digest)
+{
+    return QStringLiteral("SHA1：") + QString::fromLatin1(digest.toHex().toUpper());
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return QString();
+    return path;
+}
+
+bool makeSparse(const QString &path, qint64 size)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.resize(size);
+}
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char &c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+QString information(const QString &path)
+{
+    const QFileInfo info(path);
+    return QStringLiteral("文件：") + path + QStringLiteral("\n大小：") + QString::number(info.size())
+           + QStringLiteral(" 字节\n修改时间：") + info.lastModified().toString(Qt::TextDate)
+           + QStringLiteral("\n");
+}
+
+// Runs `act` on the file dialog once it is up (from inside its modal loop).
+void onFileDialog(std::function<void(QFileDialog *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(dialog);
+    });
+    timer->start();
+}
+
+} // namespace
+
+class TestHashPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startUpState();
+    void textDigests_data();
+    void textDigests();
+    void emptyInputLeavesResult();
+    void inputCodeSwitch_data();
+    void inputCodeSwitch();
+    void hexGuard_data();
+    void hexGuard();
+    void treeDescriptionsWithHexCode();
+    void modeSwitchKeepsEverything();
+
+    void fileDialogCancelled();
+    void fileDialogChoosesFile();
+    void loadedDigestShownOnce_data();
+    void loadedDigestShownOnce();
+    void digestKeepsItsOwnLabel();
+    void secondLoadReplacesFirst();
+    void unopenableFile_data();
+    void unopenableFile();
+    void stopMidLoad();
+    void staleCallsOfEndedLoadAreDropped();
+    void fileTruncatedDuringLoad();
+    void closingDuringLoad();
+    void fileBeyond2GiB();
+};
+
+void TestHashPage::startUpState()
+{
+    DebugCapture capture;
+    MainWindow window;
+    Page page(window);
+    QVERIFY2(capture.warnings().isEmpty(), qPrintable(capture.warnings().join('\n')));
+
+    QCOMPARE(page.counter(), QStringLiteral("待校验字符串：229位"));
+    QVERIFY(page.textMode->isChecked());
+    QVERIFY(!page.input->isReadOnly());
+    QVERIFY(page.result->isReadOnly());
+    QVERIFY(page.code->isEnabled());
+    QVERIFY(!page.file->isEnabled());
+    QVERIFY(!page.bar->isEnabled());
+    QCOMPARE(page.code->count(), 2);
+    QCOMPARE(page.code->itemText(0), QStringLiteral("字符串"));
+    QCOMPARE(page.code->itemText(1), QStringLiteral("十六进制"));
+    QCOMPARE(page.code->currentIndex(), 0);
+    QCOMPARE(page.file->text(), chooseFile);
+    QVERIFY(page.window.fileHashWorker() != nullptr);
+    QVERIFY(!page.window.fileHashWorker()->isRunning());
+}
+
+void TestHashPage::textDigests_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("status");
+
+    const QString md5Abc = QStringLiteral("16位 MD5：3CD24FB0D6963F7D\n32位 MD5：900150983CD24FB0D6963F7D28E17F72");
+    const QString sha1Abc = QStringLiteral("SHA1：A9993E364706816ABA3E25717850C26C9CD0D89D");
+    const QString md5Empty = QStringLiteral("16位 MD5：8F00B204E9800998\n32位 MD5：D41D8CD98F00B204E9800998ECF8427E");
+
+    QTest::newRow("RFC 1321 abc") << QString() << 0 << QStringLiteral("abc") << md5Abc
+                                  << QStringLiteral("MD5计算完成！");
+    QTest::newRow("RFC 1321 abc, MD5 entry") << QStringLiteral("MD5校验") << 0 << QStringLiteral("abc")
+                                             << md5Abc << QStringLiteral("MD5计算完成！");
+    QTest::newRow("FIPS 180 abc") << QStringLiteral("SHA1加密") << 0 << QStringLiteral("abc") << sha1Abc
+                                  << QStringLiteral("SHA1计算完成！");
+    QTest::newRow("hex 61 62 63") << QString() << 1 << QStringLiteral("61 62 63") << md5Abc
+                                  << QStringLiteral("MD5计算完成！");
+    QTest::newRow("hex 61 62 63, SHA1") << QStringLiteral("SHA1加密") << 1 << QStringLiteral("61 62 63")
+                                        << sha1Abc << QStringLiteral("SHA1计算完成！");
+    QTest::newRow("hex unspaced lower case") << QString() << 1 << QStringLiteral("616263") << md5Abc
+                                             << QStringLiteral("MD5计算完成！");
+    QTest::newRow("hex only spaces") << QString() << 1 << QStringLiteral("   ") << md5Empty
+                                     << QStringLiteral("MD5计算完成！");
+    // Whitespace is part of a string: a lone space is not the empty message.
+    QTest::newRow("string space") << QString() << 0 << QStringLiteral(" ")
+                                  << md5Lines(reference(" ", false)) << QStringLiteral("MD5计算完成！");
+    QTest::newRow("string UTF-8") << QStringLiteral("SHA1加密") << 0 << QStringLiteral("中文\n摘要")
+                                  << sha1Line(reference(QStringLiteral("中文\n摘要").toUtf8(), true))
+                                  << QStringLiteral("SHA1计算完成！");
+}
+
+void TestHashPage::textDigests()
+{
+    QFETCH(QString, entry);
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QFETCH(QString, status);
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    if (!entry.isEmpty())
+        page.choose(entry);
+    page.code->setCurrentIndex(code);
+    page.input->setPlainText(text);
+    QCOMPARE(page.input->toPlainText(), text);
+    page.calc->click();
+
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+    QCOMPARE(page.result->toPlainText(), expected);
+    QCOMPARE(page.status(), status);
+}
+
+void TestHashPage::emptyInputLeavesResult()
+{
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.input->setPlainText(QStringLiteral("abc"));
+    page.calc->click();
+    const QString before = page.result->toPlainText();
+    QVERIFY(!before.isEmpty());
+
+    page.input->clear();
+    page.window.statusBar()->clearMessage();
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noText), qPrintable(boxes.lastReport()));
+    QCOMPARE(page.result->toPlainText(), before);
+    QCOMPARE(page.status(), QString());
+}
+
+void TestHashPage::inputCodeSwitch_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("asHex");
+    QTest::addColumn<QString>("hexCounter");
+    QTest::addColumn<QString>("backCounter");
+
+    QTest::newRow("word becomes its UTF-8 bytes")
+        << QStringLiteral("hello") << QStringLiteral("68 65 6C 6C 6F")
+        << QStringLiteral("待校验十六进制：5个字节") << QStringLiteral("待校验字符串：14位");
+    QTest::newRow("Chinese becomes three bytes")
+        << QStringLiteral("中") << QStringLiteral("E4 B8 AD")
+        << QStringLiteral("待校验十六进制：3个字节") << QStringLiteral("待校验字符串：8位");
+    // Text that already reads as hex is read, not encoded.
+    QTest::newRow("hex letters are read as hex")
+        << QStringLiteral("abc") << QStringLiteral("AB 0C")
+        << QStringLiteral("待校验十六进制：2个字节") << QStringLiteral("待校验字符串：5位");
+    QTest::newRow("empty") << QString() << QString() << QStringLiteral("待校验十六进制：0个字节")
+                           << QStringLiteral("待校验字符串：0位");
+}
+
+void TestHashPage::inputCodeSwitch()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, asHex);
+    QFETCH(QString, hexCounter);
+    QFETCH(QString, backCounter);
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.input->setPlainText(text);
+    page.code->setCurrentIndex(1);
+    QCOMPARE(page.input->toPlainText(), asHex);
+    QCOMPARE(page.counter(), hexCounter);
+
+    // Back to the string form: the text stays hex digits, counted as characters.
+    page.code->setCurrentIndex(0);
+    QCOMPARE(page.input->toPlainText(), asHex);
+    QCOMPARE(page.counter(), backCounter);
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::hexGuard_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("counter");
+
+    QTest::newRow("typed letter beyond F") << QString() << QStringLiteral("61 6z")
+                                           << QStringLiteral("61 6") << QStringLiteral("待校验十六进制：2个字节");
+    QTest::newRow("pasted run of bad characters")
+        << QStringLiteral("61 62") << QStringLiteral(" x-y 63 ?")
+        << QStringLiteral("61 62 ") << QStringLiteral("待校验十六进制：2个字节");
+    QTest::newRow("valid paste") << QStringLiteral("61") << QStringLiteral(" 62 63")
+                                 << QStringLiteral("61 62 63") << QStringLiteral("待校验十六进制：3个字节");
+}
+
+void TestHashPage::hexGuard()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, typed);
+    QFETCH(QString, after);
+    QFETCH(QString, counter);
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.input->clear();
+    page.code->setCurrentIndex(1);
+    page.input->setPlainText(before);
+    QTextCursor cursor = page.input->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    page.input->setTextCursor(cursor);
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+
+    if (typed.contains(QLatin1Char(' '))) {
+        cursor.insertText(typed); // one edit, as a paste is
+    } else {
+        page.input->setFocus();
+        QTest::keyClicks(page.input, typed);
+    }
+    const bool bad = after != before + typed;
+    if (bad)
+        QVERIFY2(boxes.takeOnly(invalidHex), qPrintable(boxes.lastReport()));
+    else
+        QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+    QCOMPARE(page.input->toPlainText(), after);
+    QCOMPARE(page.counter(), counter);
+}
+
+void TestHashPage::treeDescriptionsWithHexCode()
+{
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.input->setPlainText(QStringLiteral("61"));
+    page.code->setCurrentIndex(1);
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+
+    // A freshly set text has its cursor at the start: nothing to delete.
+    page.choose(QStringLiteral("MD5校验"));
+    QVERIFY2(boxes.takeOnly(invalidHex), qPrintable(boxes.lastReport()));
+    QCOMPARE(page.input->toPlainText(), md5Description);
+
+    page.choose(QStringLiteral("SHA1加密"));
+    QVERIFY2(boxes.takeOnly(invalidHex), qPrintable(boxes.lastReport()));
+    QCOMPARE(page.input->toPlainText(), sha1Description);
+    QCOMPARE(page.code->currentIndex(), 1);
+}
+
+void TestHashPage::modeSwitchKeepsEverything()
+{
+    MessageBoxAnswerer boxes;
+    DebugCapture capture;
+    MainWindow window;
+    Page page(window);
+    page.code->setCurrentIndex(1);
+    page.input->setPlainText(QStringLiteral("61 62 63"));
+    page.calc->click();
+    const QString result = page.result->toPlainText();
+    const QString counter = page.counter();
+    capture.clear();
+
+    page.fileMode->click();
+    QCOMPARE(capture.takeDebugLines(), QStringList{QStringLiteral("\"Clicked Button : 文件\"")});
+    QVERIFY(page.input->isReadOnly());
+    QVERIFY(!page.code->isEnabled());
+    QVERIFY(page.file->isEnabled());
+    QVERIFY(page.bar->isEnabled());
+    QCOMPARE(page.input->toPlainText(), QStringLiteral("61 62 63"));
+    QCOMPARE(page.result->toPlainText(), result);
+
+    page.textMode->click();
+    QCOMPARE(capture.takeDebugLines(), QStringList{QStringLiteral("\"Clicked Button : 文本\"")});
+    QVERIFY(!page.input->isReadOnly());
+    QVERIFY(page.code->isEnabled());
+    QVERIFY(!page.file->isEnabled());
+    QVERIFY(!page.bar->isEnabled());
+    QCOMPARE(page.input->toPlainText(), QStringLiteral("61 62 63"));
+    QCOMPARE(page.result->toPlainText(), result);
+    QCOMPARE(page.code->currentIndex(), 1);
+    QCOMPARE(page.counter(), counter);
+
+    // The hex code still holds: the same digest once more.
+    page.result->clear();
+    page.calc->click();
+    QCOMPARE(page.result->toPlainText(), result);
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::fileDialogCancelled()
+{
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    const QString input = page.input->toPlainText();
+    const int value = page.bar->value();
+
+    QString title;
+    QFileDialog::FileMode mode = QFileDialog::AnyFile;
+    QFileDialog::ViewMode view = QFileDialog::List;
+    QString directory;
+    QWidget *parent = nullptr;
+    onFileDialog([&](QFileDialog *dialog) {
+        title = dialog->windowTitle();
+        mode = dialog->fileMode();
+        view = dialog->viewMode();
+        directory = dialog->directory().absolutePath();
+        parent = dialog->parentWidget();
+        dialog->reject();
+    });
+    page.file->click();
+
+    QCOMPARE(title, QStringLiteral("打开文件"));
+    QCOMPARE(mode, QFileDialog::ExistingFile);
+    QCOMPARE(view, QFileDialog::Detail);
+    QCOMPARE(directory, QDir::current().absolutePath());
+    QCOMPARE(parent, static_cast<QWidget *>(&window));
+
+    QCOMPARE(page.file->text(), chooseFile);
+    QCOMPARE(page.bar->value(), value);
+    QCOMPARE(page.input->toPlainText(), input);
+    QVERIFY(!window.fileHashWorker()->isRunning());
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::fileDialogChoosesFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray content = randomBytes(50000, 7);
+    const QString path = writeFile(dir, QStringLiteral("chosen.bin"), content);
+    QVERIFY(!path.isEmpty());
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    onFileDialog([&](QFileDialog *dialog) {
+        dialog->selectFile(path);
+        static_cast<QDialog *>(dialog)->accept(); // QFileDialog narrows it to protected
+    });
+    page.file->click();
+    QVERIFY(page.waitIdle());
+
+    QCOMPARE(page.input->toPlainText(), information(path));
+    page.calc->click();
+    QCOMPARE(page.result->toPlainText(), md5Lines(reference(content, false)));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::loadedDigestShownOnce_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("sizeLine");
+
+    QTest::newRow("empty file") << 0 << QString() << QStringLiteral("大小：0 字节");
+    QTest::newRow("50000 bytes") << 50000 << QString() << QStringLiteral("大小：50000 字节");
+    QTest::newRow("20 chunks") << 2048000 << QString() << QStringLiteral("大小：2048000 字节");
+    QTest::newRow("SHA1 entry") << 300000 << QStringLiteral("SHA1加密")
+                                << QStringLiteral("大小：300000 字节");
+}
+
+void TestHashPage::loadedDigestShownOnce()
+{
+    QFETCH(int, size);
+    QFETCH(QString, entry);
+    QFETCH(QString, sizeLine);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray content = randomBytes(size, quint32(size));
+    const QString path = writeFile(dir, QStringLiteral("load.bin"), content);
+    QVERIFY(!path.isEmpty());
+    const bool sha1 = !entry.isEmpty();
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    if (sha1)
+        page.choose(entry);
+    page.fileMode->click();
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+
+    window.loadFileHASH(path);
+    QCOMPARE(page.file->text(), stopLoading);
+    QCOMPARE(page.bar->value(), 0);
+    QVERIFY(page.waitIdle());
+
+    const QString info = page.input->toPlainText();
+    QCOMPARE(info, information(path));
+    QVERIFY(info.split(QLatin1Char('\n')).contains(sizeLine));
+    QCOMPARE(page.bar->maximum(), size);
+    QCOMPARE(page.bar->value(), size);
+
+    page.calc->click();
+    QCOMPARE(page.result->toPlainText(),
+             sha1 ? sha1Line(reference(content, true)) : md5Lines(reference(content, false)));
+    QCOMPARE(page.status(), sha1 ? QStringLiteral("SHA1计算完成！") : QStringLiteral("MD5计算完成！"));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+
+    const QString shown = page.result->toPlainText();
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+    QCOMPARE(page.result->toPlainText(), shown);
+}
+
+void TestHashPage::digestKeepsItsOwnLabel()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray content = randomBytes(4096, 11);
+    const QString path = writeFile(dir, QStringLiteral("labelled.bin"), content);
+    QVERIFY(!path.isEmpty());
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+
+    // Loaded as SHA1, shown after the tree went back to MD5.
+    page.choose(QStringLiteral("SHA1加密"));
+    page.fileMode->click();
+    window.loadFileHASH(path);
+    QVERIFY(page.waitIdle());
+    page.choose(QStringLiteral("MD5校验"));
+    page.calc->click();
+    QCOMPARE(page.result->toPlainText(), sha1Line(reference(content, true)));
+    QCOMPARE(page.status(), QStringLiteral("SHA1计算完成！"));
+
+    // And the other way round.
+    window.loadFileHASH(path);
+    QVERIFY(page.waitIdle());
+    page.choose(QStringLiteral("SHA1加密"));
+    page.calc->click();
+    QCOMPARE(page.result->toPlainText(), md5Lines(reference(content, false)));
+    QCOMPARE(page.status(), QStringLiteral("MD5计算完成！"));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::secondLoadReplacesFirst()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray first = randomBytes(1500000, 1);
+    const QByteArray second = randomBytes(70000, 2);
+    const QString firstPath = writeFile(dir, QStringLiteral("first.bin"), first);
+    const QString secondPath = writeFile(dir, QStringLiteral("second.bin"), second);
+    QVERIFY(!firstPath.isEmpty() && !secondPath.isEmpty());
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    window.loadFileHASH(firstPath);
+    QVERIFY(page.waitIdle());
+    QCOMPARE(page.bar->value(), 1500000);
+
+    window.loadFileHASH(secondPath);
+    QCOMPARE(page.bar->value(), 0);
+    QVERIFY(page.waitIdle());
+    QCOMPARE(page.input->toPlainText(), information(secondPath));
+    QCOMPARE(page.bar->maximum(), 70000);
+    page.calc->click();
+    QCOMPARE(page.result->toPlainText(), md5Lines(reference(second, false)));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::unopenableFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing path") << QStringLiteral("missing.bin");
+    QTest::newRow("directory") << QStringLiteral("folder");
+}
+
+void TestHashPage::unopenableFile()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+
+    MessageBoxAnswerer boxes;
+    DebugCapture capture;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    const QString input = page.input->toPlainText();
+    capture.clear();
+
+    window.loadFileHASH(dir.filePath(name));
+    QVERIFY(page.waitIdle());
+    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file open error.")});
+    QCOMPARE(page.input->toPlainText(), input);
+    QCOMPARE(page.bar->value(), 0);
+    QVERIFY2(capture.warnings().isEmpty(), qPrintable(capture.warnings().join('\n')));
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::stopMidLoad()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("long.bin"));
+    const qint64 size = qint64(256) << 20;
+    QVERIFY(makeSparse(path, size));
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    const QString input = page.input->toPlainText();
+    window.loadFileHASH(path);
+    QVERIFY(pumpUntil([&] { return page.bar->value() > 0; }));
+    QCOMPARE(page.bar->maximum(), int(size));
+
+    page.file->click(); // stop
+    QVERIFY(window.fileHashWorker()->isFinished());
+    QCOMPARE(page.file->text(), chooseFile);
+    const int value = page.bar->value();
+    QVERIFY(value < int(size));
+
+    // What the stopped load had queued is dropped: the bar keeps its value.
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(page.bar->value(), value);
+    QCOMPARE(page.input->toPlainText(), input);
+    QCOMPARE(page.file->text(), chooseFile);
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::staleCallsOfEndedLoadAreDropped()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = writeFile(dir, QStringLiteral("quick.bin"), randomBytes(1000, 3));
+    QVERIFY(!path.isEmpty());
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    const QString input = page.input->toPlainText();
+
+    // The first load ends with its digest still queued; the next load, of a
+    // file that cannot be opened, starts before that call is handled.
+    window.loadFileHASH(path);
+    window.fileHashWorker()->wait();
+    window.loadFileHASH(dir.filePath(QStringLiteral("missing.bin")));
+    QVERIFY(page.waitIdle());
+    QCoreApplication::processEvents();
+
+    QCOMPARE(page.input->toPlainText(), input);
+    QCOMPARE(page.file->text(), chooseFile);
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::fileTruncatedDuringLoad()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("shrinking.bin"));
+    const qint64 size = qint64(400) << 20;
+    QVERIFY(makeSparse(path, size));
+
+    MessageBoxAnswerer boxes;
+    DebugCapture capture;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    const QString input = page.input->toPlainText();
+    capture.clear();
+
+    window.loadFileHASH(path);
+    // The range has arrived: the worker has the old size and is reading.
+    QVERIFY(pumpUntil([&] { return page.bar->maximum() == int(size); }));
+    QVERIFY(QFile::resize(path, size / 2));
+    QVERIFY(page.waitIdle(300000));
+    QCoreApplication::processEvents();
+
+    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file read error.")});
+    QVERIFY(page.bar->value() <= int(size / 2));
+    QCOMPARE(page.input->toPlainText(), input);
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::closingDuringLoad()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("long.bin"));
+    QVERIFY(makeSparse(path, qint64(256) << 20));
+
+    DebugCapture capture;
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    Page page(*window);
+    page.fileMode->click();
+    window->loadFileHASH(path);
+    QVERIFY(pumpUntil([&] { return page.bar->value() > 0; }));
+    ReadFile *worker = window->fileHashWorker();
+    QVERIFY(worker->isRunning());
+
+    window->close();
+    window.reset();
+    QVERIFY(worker->isFinished());
+    QCoreApplication::processEvents();
+    QVERIFY2(capture.warnings().isEmpty(), qPrintable(capture.warnings().join('\n')));
+}
+
+void TestHashPage::fileBeyond2GiB()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("huge.bin"));
+    // Not a whole number of chunks, and marked at both ends so that a digest
+    // of anything but the whole file differs.
+    const qint64 size = (qint64(1) << 31) + 3 * ReadFile::chunkSize + 17;
+    const QByteArray head("head of the file");
+    const QByteArray tail("tail of the file");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(size));
+        QCOMPARE(file.write(head), head.size());
+        QVERIFY(file.seek(size - tail.size()));
+        QCOMPARE(file.write(tail), tail.size());
+    }
+    QCOMPARE(QFileInfo(path).size(), size);
+
+    // The reference, streamed: head, zeros, tail.
+    QByteArray expected;
+    {
+        EVP_MD_CTX *ctx = EVP_MD_CTX_new();
+        QVERIFY(ctx && EVP_DigestInit_ex(ctx, EVP_md5(), nullptr));
+        EVP_DigestUpdate(ctx, head.constData(), size_t(head.size()));
+        const QByteArray zeros(1 << 20, '\0');
+        qint64 left = size - head.size() - tail.size();
+        while (left > 0) {
+            const qint64 n = qMin<qint64>(left, zeros.size());
+            EVP_DigestUpdate(ctx, zeros.constData(), size_t(n));
+            left -= n;
+        }
+        EVP_DigestUpdate(ctx, tail.constData(), size_t(tail.size()));
+        unsigned char out[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        EVP_DigestFinal_ex(ctx, out, &length);
+        EVP_MD_CTX_free(ctx);
+        expected = QByteArray(reinterpret_cast<const char *>(out), int(length));
+    }
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    QList<int> values;
+    QList<int> ranges;
+    connect(window.fileHashWorker(), &ReadFile::PrgRangeSignal, this, [&](int r) { ranges << r; });
+    connect(window.fileHashWorker(), &ReadFile::PrgValueSignal, this, [&](int v) { values << v; });
+
+    window.loadFileHASH(path);
+    QVERIFY(page.waitIdle(600000));
+    disconnect(window.fileHashWorker(), nullptr, this, nullptr);
+
+    // Range and values scaled alike: half the bytes, and the bar ends full.
+    QCOMPARE(ranges, QList<int>{int(size >> 1)});
+    QVERIFY(values.size() > 2);
+    QVERIFY(std::is_sorted(values.cbegin(), values.cend()));
+    QVERIFY(values.first() > 0);
+    QCOMPARE(values.last(), int(size >> 1));
+    QCOMPARE(page.bar->maximum(), int(size >> 1));
+    QCOMPARE(page.bar->value(), page.bar->maximum());
+    QVERIFY(page.input->toPlainText().contains(QStringLiteral("大小：%1 字节").arg(size)));
+
+    page.calc->click();
+    QCOMPARE(page.result->toPlainText(), md5Lines(expected));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+QTEST_MAIN(TestHashPage)
+#include "tst_hashpage.moc"

@@ -1,0 +1,301 @@
+// The file hashing worker on its own: real files in a temporary directory,
+// every signal recorded as the worker emits it.
+
+#include "app/readfile.h"
+#include "support/debugcapture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <openssl/evp.h>
+
+#include <climits>
+
+namespace {
+
+// What one run of the worker emitted, in order.
+struct Run
+{
+    QList<int> ranges;
+    QList<int> values;
+    QList<QByteArray> digests;
+    QStringList order; // "range", "value", "digest"
+};
+
+// Direct connections: the lambdas run on the worker thread, and the test
+// reads the record only after wait(), which orders the two.
+void record(ReadFile &worker, Run &run)
+{
+    QObject::connect(&worker, &ReadFile::PrgRangeSignal, &worker, [&run](int r) {
+        run.ranges << r;
+        run.order << QStringLiteral("range");
+    }, Qt::DirectConnection);
+    QObject::connect(&worker, &ReadFile::PrgValueSignal, &worker, [&run](int v) {
+        run.values << v;
+        run.order << QStringLiteral("value");
+    }, Qt::DirectConnection);
+    QObject::connect(&worker, &ReadFile::PrgFinshSignal, &worker, [&run](const QByteArray &d) {
+        run.digests << d;
+        run.order << QStringLiteral("digest");
+    }, Qt::DirectConnection);
+}
+
+Run hashFile(const QString &path, QCryptographicHash::Algorithm algorithm)
+{
+    Run run;
+    ReadFile worker;
+    record(worker, run);
+    worker.fileName = path;
+    worker.hashAlgorithm = algorithm;
+    worker.start(QThread::InheritPriority);
+    worker.wait();
+    return run;
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return QString();
+    return path;
+}
+
+// A file of `size` bytes that takes no disk space: all holes.
+bool makeSparse(const QString &path, qint64 size)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.resize(size);
+}
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char &c : bytes)
+        c = char(generator.bounded(256));
+    return bytes;
+}
+
+// The reference: libcrypto's digest of the same bytes.
+QByteArray reference(const QByteArray &bytes, QCryptographicHash::Algorithm algorithm)
+{
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    const EVP_MD *md = algorithm == QCryptographicHash::Sha1 ? EVP_sha1() : EVP_md5();
+    if (!EVP_Digest(bytes.constData(), size_t(bytes.size()), out, &length, md, nullptr))
+        return QByteArray();
+    return QByteArray(reinterpret_cast<const char *>(out), int(length));
+}
+
+} // namespace
+
+class TestReadFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void progressFollowsWholeChunks_data();
+    void progressFollowsWholeChunks();
+    void knownAnswers_data();
+    void knownAnswers();
+    void unopenableFileEmitsNothing_data();
+    void unopenableFileEmitsNothing();
+    void shrinkingFileGivesNoDigest();
+    void interruptedLoadGivesNoDigest();
+    void progressShiftFitsAnInt_data();
+    void progressShiftFitsAnInt();
+};
+
+void TestReadFile::progressFollowsWholeChunks_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QList<int>>("values");
+
+    QTest::newRow("empty file") << 0 << QList<int>{0};
+    QTest::newRow("less than a chunk") << 50000 << QList<int>{50000, 50000};
+    QTest::newRow("one chunk") << 102400 << QList<int>{102400};
+    QTest::newRow("nine chunks and a byte") << 921601 << QList<int>{921601};
+    // Still ten whole chunks after the last byte: reported in the loop and at the end.
+    QTest::newRow("ten chunks and a byte") << 1024001 << QList<int>{1024000, 1024001, 1024001};
+    QTest::newRow("eleven chunks") << 1126400 << QList<int>{1024000, 1126400};
+    QTest::newRow("twenty chunks") << 2048000 << QList<int>{1024000, 2048000, 2048000};
+}
+
+void TestReadFile::progressFollowsWholeChunks()
+{
+    QFETCH(int, size);
+    QFETCH(QList<int>, values);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray content = randomBytes(size, quint32(size) + 1);
+    const QString path = writeFile(dir, QStringLiteral("data.bin"), content);
+    QVERIFY(!path.isEmpty());
+
+    const Run run = hashFile(path, QCryptographicHash::Md5);
+    QCOMPARE(run.ranges, QList<int>{size});
+    QCOMPARE(run.values, values);
+    QCOMPARE(run.digests.size(), 1);
+    QCOMPARE(run.digests.first(), reference(content, QCryptographicHash::Md5));
+    // Range first, digest last: the window relies on that order.
+    QCOMPARE(run.order.first(), QStringLiteral("range"));
+    QCOMPARE(run.order.last(), QStringLiteral("digest"));
+}
+
+void TestReadFile::knownAnswers_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QCryptographicHash::Algorithm>("algorithm");
+    QTest::addColumn<QByteArray>("digestHex");
+
+    const auto md5 = QCryptographicHash::Md5;
+    const auto sha1 = QCryptographicHash::Sha1;
+    QTest::newRow("RFC 1321 empty") << QByteArray() << md5
+                                    << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
+    QTest::newRow("RFC 1321 a") << QByteArray("a") << md5
+                                << QByteArray("0cc175b9c0f1b6a831c399e269772661");
+    QTest::newRow("RFC 1321 abc") << QByteArray("abc") << md5
+                                  << QByteArray("900150983cd24fb0d6963f7d28e17f72");
+    QTest::newRow("RFC 1321 message digest")
+        << QByteArray("message digest") << md5 << QByteArray("f96b697d7cb7938d525a2f31aaf161d0");
+    QTest::newRow("RFC 1321 alphabet") << QByteArray("abcdefghijklmnopqrstuvwxyz") << md5
+                                       << QByteArray("c3fcd3d76192e4007dfb496cca67e13b");
+    QTest::newRow("RFC 1321 alphanumeric")
+        << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789") << md5
+        << QByteArray("d174ab98d277d9f5a5611c2c9f419d9f");
+    QTest::newRow("RFC 1321 digits")
+        << QByteArray("1234567890").repeated(8) << md5
+        << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
+    QTest::newRow("FIPS 180 abc") << QByteArray("abc") << sha1
+                                  << QByteArray("a9993e364706816aba3e25717850c26c9cd0d89d");
+    QTest::newRow("FIPS 180 two blocks")
+        << QByteArray("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq") << sha1
+        << QByteArray("84983e441c3bd26ebaae4aa1f95129e5e54670f1");
+    // Ten whole chunks less some: crosses many chunk boundaries.
+    QTest::newRow("FIPS 180 million a") << QByteArray(1000000, 'a') << sha1
+                                        << QByteArray("34aa973cd4c4daa4f61eeb2bdbad27316534016f");
+}
+
+void TestReadFile::knownAnswers()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QCryptographicHash::Algorithm, algorithm);
+    QFETCH(QByteArray, digestHex);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = writeFile(dir, QStringLiteral("vector.txt"), content);
+    QVERIFY(!path.isEmpty());
+
+    const Run run = hashFile(path, algorithm);
+    QCOMPARE(run.digests.size(), 1);
+    QCOMPARE(run.digests.first().size(), algorithm == QCryptographicHash::Sha1 ? 20 : 16);
+    QCOMPARE(run.digests.first().toHex(), digestHex);
+}
+
+void TestReadFile::unopenableFileEmitsNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing file") << QStringLiteral("no-such-file");
+    QTest::newRow("directory") << QStringLiteral("subdir");
+}
+
+void TestReadFile::unopenableFileEmitsNothing()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("subdir")));
+
+    DebugCapture capture;
+    const Run run = hashFile(dir.filePath(name), QCryptographicHash::Md5);
+    QVERIFY(run.order.isEmpty());
+    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file open error.")});
+    QVERIFY2(capture.warnings().isEmpty(), qPrintable(capture.warnings().join('\n')));
+}
+
+void TestReadFile::shrinkingFileGivesNoDigest()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("shrinks.bin"));
+    const qint64 size = 30 * ReadFile::chunkSize;
+    const qint64 cut = 15 * ReadFile::chunkSize + 123;
+    QVERIFY(makeSparse(path, size));
+
+    Run run;
+    ReadFile worker;
+    record(worker, run);
+    // The size is taken before the range goes out; cut the file right then,
+    // before the first read.
+    bool cutDone = false;
+    QObject::connect(&worker, &ReadFile::PrgRangeSignal, &worker, [&] {
+        cutDone = QFile::resize(path, cut);
+    }, Qt::DirectConnection);
+
+    DebugCapture capture;
+    worker.fileName = path;
+    worker.hashAlgorithm = QCryptographicHash::Md5;
+    worker.start();
+    QVERIFY(worker.wait(60000));
+
+    QVERIFY(cutDone);
+    QCOMPARE(run.ranges, QList<int>{int(size)});
+    QVERIFY(run.digests.isEmpty());
+    QCOMPARE(run.values, QList<int>{int(10 * ReadFile::chunkSize)});
+    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file read error.")});
+}
+
+void TestReadFile::interruptedLoadGivesNoDigest()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("long.bin"));
+    const qint64 size = qint64(64) << 20;
+    QVERIFY(makeSparse(path, size));
+
+    Run run;
+    ReadFile worker;
+    record(worker, run);
+    worker.fileName = path;
+    worker.hashAlgorithm = QCryptographicHash::Sha1;
+    worker.start();
+    worker.requestInterruption();
+    QVERIFY(worker.wait(60000));
+
+    QCOMPARE(run.ranges, QList<int>{int(size)});
+    QVERIFY(run.digests.isEmpty());
+    // Stopped after its first chunk: never reached a progress report.
+    QVERIFY(run.values.isEmpty());
+}
+
+void TestReadFile::progressShiftFitsAnInt_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<int>("shift");
+    QTest::newRow("empty") << qint64(0) << 0;
+    QTest::newRow("largest int") << qint64(INT_MAX) << 0;
+    QTest::newRow("2^31") << (qint64(1) << 31) << 1;
+    QTest::newRow("2^32 - 1") << (qint64(1) << 32) - 1 << 1;
+    QTest::newRow("2^32") << (qint64(1) << 32) << 2;
+    QTest::newRow("1 TiB") << (qint64(1) << 40) << 10;
+    QTest::newRow("largest file") << qint64(LLONG_MAX) << 32;
+}
+
+void TestReadFile::progressShiftFitsAnInt()
+{
+    QFETCH(qint64, size);
+    QFETCH(int, shift);
+    QCOMPARE(ReadFile::progressShift(size), shift);
+    QVERIFY((size >> shift) <= INT_MAX);
+    // The least shift: one less would not fit.
+    if (shift > 0)
+        QVERIFY((size >> (shift - 1)) > INT_MAX);
+}
+
+QTEST_GUILESS_MAIN(TestReadFile)
+#include "tst_readfile.moc"
