@@ -1,9 +1,19 @@
+#include "app/appicon.h"
 #include "app/mainwindow.h"
+
 #include <QApplication>
+
+// Qt 6 reads source literals, tr() and 8-bit conversions as UTF-8, so unlike
+// the toolkit's older versions there is no codec to install here.
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    MainWindow w;
-    w.show();
-    return app.exec();
+    app.setWindowIcon(applicationIcon());
+    int code = 0;
+    {
+        MainWindow window;
+        window.show();
+        code = app.exec();
+    } // the window goes before the application object
+    return code;
 }

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds Cipherbench (installing what is missing) and starts it.
+set -u
+source "$(dirname "$0")/common.sh"
+
+ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth
+ensure_configured default
+cmake --build --preset default --target cipherbench >/dev/null || {
+    cmake --build --preset default --target cipherbench
+    exit 1
+}
+
+display_reachable() {
+    [ -n "${QT_QPA_PLATFORM:-}" ] && return 0
+    if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+        [ -S "${XDG_RUNTIME_DIR:-/run/user/$(id -u)}/$WAYLAND_DISPLAY" ] && return 0
+    fi
+    if [ -n "${DISPLAY:-}" ]; then
+        case "$DISPLAY" in
+        :*) # a local X server listens on its socket
+            local n=${DISPLAY#:}
+            n=${n%%.*}
+            [ -S "/tmp/.X11-unix/X$n" ] && return 0 ;;
+        *) return 0 ;; # a remote display: let Qt try it
+        esac
+    fi
+    return 1
+}
+
+if ! display_reachable; then
+    echo "No graphical display is reachable from here, so the window cannot open; start it under a virtual display with: xvfb-run -a $0" >&2
+    exit 1
+fi
+exec build/default/app/cipherbench "$@"

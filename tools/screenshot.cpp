@@ -1,0 +1,69 @@
+// Renders the real window to PNG files for the README:
+//   cipherbench-screenshot OUTPUT_DIR
+// Run it with QT_QPA_PLATFORM=offscreen; a CJK font must be installed.
+#include "app/appicon.h"
+#include "app/mainwindow.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+
+static void choose(MainWindow &window, const QString &entry)
+{
+    auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeDefence"));
+    const auto items = tree->findItems(entry, Qt::MatchExactly | Qt::MatchRecursive);
+    if (!items.isEmpty())
+        tree->setCurrentItem(items.first());
+}
+
+static void press(MainWindow &window, const char *name)
+{
+    if (auto *button = window.findChild<QPushButton *>(QLatin1String(name)))
+        button->click();
+}
+
+static bool save(MainWindow &window, const QDir &dir, const QString &file)
+{
+    QApplication::processEvents();
+    const QPixmap shot = window.grab();
+    return shot.save(dir.filePath(file));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    app.setWindowIcon(applicationIcon());
+    if (argc < 2) {
+        qWarning("usage: cipherbench-screenshot OUTPUT_DIR");
+        return 2;
+    }
+    QDir dir(QString::fromLocal8Bit(argv[1]));
+    dir.mkpath(QStringLiteral("."));
+
+    MainWindow window;
+    window.show();
+    bool ok = true;
+
+    choose(window, QStringLiteral("AES加解密"));
+    press(window, "btnEncAES");
+    ok &= save(window, dir, QStringLiteral("aes.png"));
+
+    choose(window, QStringLiteral("3DES加解密"));
+    press(window, "btnEncDES");
+    ok &= save(window, dir, QStringLiteral("des.png"));
+
+    choose(window, QStringLiteral("Base64编解码"));
+    press(window, "btnEncBASE64");
+    ok &= save(window, dir, QStringLiteral("base64.png"));
+
+    choose(window, QStringLiteral("MD5校验"));
+    press(window, "btnCalcHASH");
+    ok &= save(window, dir, QStringLiteral("hash.png"));
+
+    return ok ? 0 : 1;
+}
