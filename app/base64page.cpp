@@ -101,7 +101,7 @@ void MainWindow::on_cboxInCodeBASE64_currentIndexChanged(QString arg1)
 {
     const QString text = ui->txtEncBASE64->toPlainText();
     QByteArray bytes = text.toUtf8();
-    if (arg1.contains(QLatin1String("字符串"))) {
+    if (arg1.contains(QStringLiteral("字符串"))) {
         ui->labEncTagBASE64->setText(tr("待编解码字符串："));
         ui->labEncNumBASE64->setText(QString::number(bytes.size(), 10));
         ui->labEncUnitBASE64->setText(tr("位"));
@@ -120,7 +120,7 @@ void MainWindow::on_cboxInCodeBASE64_currentIndexChanged(QString arg1)
 void MainWindow::on_cboxOutCodeBASE64_currentIndexChanged(QString arg1)
 {
     const int n = switchStringHex(ui->txtDecBASE64, arg1);
-    if (arg1.contains(QLatin1String("字符串"))) {
+    if (arg1.contains(QStringLiteral("字符串"))) {
         ui->labDecTagBASE64->setText(tr("解码字符串："));
         ui->labDecNumBASE64->setText(QString::number(n, 10));
         ui->labDecUnitBASE64->setText(tr("位"));
