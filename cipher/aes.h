@@ -4,6 +4,8 @@
 // AES (FIPS-197) with ECB and CBC buffer modes and PKCS#7 padding.
 // Buffer contract: operations return the bytes written, 0 for failure.
 
+#include <cstdint>
+
 class AesContext
 {
 public:
@@ -24,6 +26,13 @@ public:
     int Nr;
     unsigned char key[32];
     unsigned char roundKeys[240];
+
+private:
+    // roundKeys as column words (row r in bits 8r to 8r + 7): the schedule w
+    // for encryption, and dw of the equivalent inverse cipher (FIPS-197
+    // 5.3.5) for decryption.
+    std::uint32_t encKeys[60];
+    std::uint32_t decKeys[60];
 };
 
 class AesCipher

@@ -5,6 +5,8 @@
 // A final partial block is zero-filled; no padding is removed. Each buffer
 // operation writes ceil(length / 8) blocks and one zero byte after them.
 
+#include <cstdint>
+
 class DesContext
 {
 public:
@@ -27,6 +29,11 @@ public:
     unsigned char subKeys[2][16][48];
     unsigned char encOut[8];
     unsigned char decOut[8];
+
+private:
+    // subKeys again, each round's 48 bits packed into one word (bit 1 of the
+    // subkey at bit 47), which is what the block function consumes.
+    std::uint64_t packedKeys[2][16];
 };
 
 #endif
