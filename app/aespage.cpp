@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/textboxes.h"
 #include "cipher/aes.h"
 #include "codec/codec.h"
 
@@ -67,7 +68,7 @@ char *allocateWork(qsizetype size, const char *name)
 {
     char *buffer = nullptr;
     if (size >= 0 && size <= INT_MAX)
-        buffer = new (std::nothrow) char[std::size_t(size ? size : 1)];
+        buffer = allocatePageBuffer(std::size_t(size));
     if (!buffer)
         qDebug("%s", name);
     return buffer;
@@ -199,11 +200,9 @@ void MainWindow::on_btnEncAES_clicked()
 
     if (ui->cboxCModeAES->currentText().contains(QLatin1String("base64"))) {
         const int size = base64EncodedSize(n);
-        WorkBuffer base64(size > 0 ? new (std::nothrow) char[std::size_t(size)] : nullptr);
-        if (!base64.data) {
-            qDebug("Unable to allocate memory for base64\n");
+        WorkBuffer base64(allocateWork(size, "Unable to allocate memory for base64\n"));
+        if (!base64.data)
             return;
-        }
         base64Encode(out.data, base64.data, n);
         ui->txtDecAES->setPlainText(QString::fromLatin1(base64.data, size - 1));
     } else {

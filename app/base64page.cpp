@@ -9,7 +9,6 @@
 
 #include <climits>
 #include <memory>
-#include <new>
 
 // Set once the invalid-hex message of the input box has been shown, so that
 // one edit brings one message; cleared at the end of every handler run.
@@ -25,7 +24,7 @@ using Buffer = std::unique_ptr<char, ArrayDeleter>;
 
 char *allocateBase64Work(int size)
 {
-    char *buffer = size > 0 ? new (std::nothrow) char[std::size_t(size)] : nullptr;
+    char *buffer = size > 0 ? allocatePageBuffer(std::size_t(size)) : nullptr;
     if (!buffer)
         qDebug("Unable to allocate memory for base64\n");
     return buffer;

@@ -11,6 +11,8 @@
 #include <QTextOption>
 #include <QTimer>
 
+#include <new>
+
 // Why boxes need preparing: with the default word wrap, Qt looks for a word
 // boundary before breaking a line, and in a run without one (Base64, unspaced
 // hex) it measures the rest of the run again for every line, so laying out a
@@ -134,4 +136,23 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     box->setTextCursor(cursor);
+}
+
+static char *newPageBuffer(std::size_t size)
+{
+    return new (std::nothrow) char[size ? size : 1];
+}
+
+static PageBufferSource pageBufferSource = newPageBuffer;
+
+char *allocatePageBuffer(std::size_t size)
+{
+    return pageBufferSource(size);
+}
+
+PageBufferSource setPageBufferSource(PageBufferSource source)
+{
+    const PageBufferSource previous = pageBufferSource;
+    pageBufferSource = source ? source : newPageBuffer;
+    return previous;
 }

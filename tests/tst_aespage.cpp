@@ -1,6 +1,7 @@
 // The AES page driven through its widgets: counters, key checks, encryption
 // against OpenSSL, decryption paths, output re-rendering.
 #include "app/mainwindow.h"
+#include "app/textboxes.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 
@@ -126,6 +127,14 @@ QStringList row(const char *tag, qsizetype n, const char *unit)
     return {QString::fromUtf8(tag), QString::number(n), QString::fromUtf8(unit)};
 }
 
+// A buffer source that refuses its n-th request.
+int bufferRequests = 0;
+int refusedRequest = 0;
+char *refusingSource(std::size_t size)
+{
+    return ++bufferRequests == refusedRequest ? nullptr : new char[size ? size : 1];
+}
+
 QByteArray fromHexText(const QString &text)
 {
     return QByteArray::fromHex(text.toLatin1());
@@ -156,6 +165,8 @@ private slots:
     void decryptionFailure();
     void evenBlockHexDecryptsAsHex();
     void lineWrappedBase64();
+    void allocationFailure_data();
+    void allocationFailure();
 };
 
 void TestAesPage::startUp()
@@ -517,6 +528,70 @@ void TestAesPage::lineWrappedBase64()
                  QStringList({QStringLiteral("base64模式解密中..."), QStringLiteral("解密完成！")}));
     }
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestAesPage::allocationFailure_data()
+{
+    QTest::addColumn<bool>("encrypting");
+    QTest::addColumn<bool>("base64Out");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("refused");
+    QTest::addColumn<QString>("debugLine");
+    QTest::addColumn<QStringList>("statuses");
+
+    const QString base64Line = QStringLiteral("Unable to allocate memory for base64\n");
+    const QString decryptLine = QStringLiteral("Unable to allocate memory for decryptStr");
+    // Hex digits of one whole block: decrypted as hex only.
+    const QString oneBlockHex = QStringLiteral("A1E1A5F8A1D4C8B4B9D6A2C3F1E0D9C8");
+    QTest::newRow("encrypt: cipher text buffer") << true << true << "abc" << 1
+                                                 << "Unable to allocate memory for encryptStr\n" << QStringList();
+    QTest::newRow("encrypt: Base64 buffer") << true << true << "abc" << 2 << base64Line
+                                            << QStringList{QStringLiteral("加密中...")};
+    QTest::newRow("decrypt: Base64 decoding buffer") << false << true << "YWJjZGVm" << 1 << base64Line
+                                                     << QStringList();
+    QTest::newRow("decrypt: Base64 attempt's buffer") << false << true << "YWJjZGVm" << 2 << decryptLine
+                                                      << QStringList();
+    QTest::newRow("decrypt: hex retry's buffer") << false << true << "AAAA" << 3 << decryptLine
+                                                 << QStringList{QStringLiteral("base64模式解密中...")};
+    QTest::newRow("decrypt: buffer for hex cipher text") << false << true << oneBlockHex << 1 << decryptLine
+                                                         << QStringList();
+}
+
+// A buffer that cannot be had ends the press: its debug line, no write into
+// the missing buffer (the sanitizer build checks that), no success status.
+void TestAesPage::allocationFailure()
+{
+    QFETCH(bool, encrypting);
+    QFETCH(bool, base64Out);
+    QFETCH(QString, input);
+    QFETCH(int, refused);
+    QFETCH(QString, debugLine);
+    QFETCH(QStringList, statuses);
+
+    AesPage page;
+    MessageBoxAnswerer boxes;
+    page.code->setCurrentIndex(base64Out ? 0 : 1);
+    page.dec->setPlainText(QStringLiteral("before"));
+    page.enc->setPlainText(input);
+    const QStringList counterBefore = page.counter();
+    page.statuses.clear();
+
+    DebugCapture debug;
+    bufferRequests = 0;
+    refusedRequest = refused;
+    const PageBufferSource previous = setPageBufferSource(refusingSource);
+    QTest::mouseClick(encrypting ? page.encrypt : page.decrypt, Qt::LeftButton);
+    setPageBufferSource(previous);
+
+    QCOMPARE(debug.debugLines(), QStringList{debugLine});
+    QCOMPARE(page.statusTexts(), statuses);
+    QCOMPARE(page.dec->toPlainText(), QStringLiteral("before"));
+    QCOMPARE(page.counter(), counterBefore);
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+
+    // The next press works again.
+    QTest::mouseClick(page.encrypt, Qt::LeftButton);
+    QCOMPARE(page.statusTexts().last(), QStringLiteral("加密完成！"));
 }
 
 QTEST_MAIN(TestAesPage)

@@ -1,6 +1,8 @@
 // The Base64 page driven through its widgets: counters, code switches,
 // encoding and decoding (RFC 4648 vectors), the hex guard of the input box.
 #include "app/mainwindow.h"
+#include "app/textboxes.h"
+#include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 
 #include <QComboBox>
@@ -77,6 +79,11 @@ QStringList row(const char *tag, qsizetype n, const char *unit)
 const QStringList encodingStatuses = {QStringLiteral("base64编码中..."), QStringLiteral("base64编码完成！")};
 const QStringList decodingStatuses = {QStringLiteral("base64解码中..."), QStringLiteral("base64解码完成！")};
 
+char *refusingSource(std::size_t)
+{
+    return nullptr;
+}
+
 } // namespace
 
 class TestBase64Page : public QObject
@@ -98,6 +105,7 @@ private slots:
     void hexGuard_data();
     void hexGuard();
     void hexGuardLongPaste();
+    void allocationFailure();
 };
 
 void TestBase64Page::startUp()
@@ -380,6 +388,28 @@ void TestBase64Page::hexGuardLongPaste()
     page.pasteAtEnd(QStringLiteral("q"));
     QVERIFY2(boxes.takeOnly(hexMessage), qPrintable(boxes.lastReport()));
     QCOMPARE(page.enc->toPlainText(), QStringLiteral("0A 1B"));
+}
+
+// Without a working buffer neither button produces a result or a success status.
+void TestBase64Page::allocationFailure()
+{
+    Base64Page page;
+    MessageBoxAnswerer boxes;
+    for (QPushButton *button : {page.encode, page.decode}) {
+        page.dec->setPlainText(QStringLiteral("before"));
+        page.enc->setPlainText(QStringLiteral("YWJj"));
+        page.statuses.clear();
+        DebugCapture debug;
+        const PageBufferSource previous = setPageBufferSource(refusingSource);
+        QTest::mouseClick(button, Qt::LeftButton);
+        setPageBufferSource(previous);
+        QCOMPARE(debug.debugLines(), QStringList{QStringLiteral("Unable to allocate memory for base64\n")});
+        QCOMPARE(page.statusTexts(), QStringList{button == page.encode ? encodingStatuses.first()
+                                                                       : decodingStatuses.first()});
+        QCOMPARE(page.dec->toPlainText(), QStringLiteral("before"));
+        QCOMPARE(page.outCode->currentIndex(), 0);
+        QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+    }
 }
 
 QTEST_MAIN(TestBase64Page)
