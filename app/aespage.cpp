@@ -89,8 +89,6 @@ struct WorkBuffer
     }
 };
 
-} // namespace
-
 // The cipher of one button press, from preparation to the slot's return.
 class AesPress
 {
@@ -107,6 +105,8 @@ public:
 private:
     AesCipher *&slot;
 };
+
+} // namespace
 
 void MainWindow::initAESPage()
 {
