@@ -23,6 +23,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <ctime>
 #include <cstdio>
 #include <functional>
@@ -176,12 +178,19 @@ int main(int argc, char **argv)
         it->page[size] = ms;
         const int runs = size >= 4 * MiB ? 1 : 3;
         it->prepared[size] = showInBareBox(shown, true, boxSize, runs);
-        // Quadratic growth: estimate from the previous size when too slow to run.
-        auto prev = it->plain.rbegin();
+        // Estimate from the growth seen so far (quadratic until two sizes
+        // were measured) and skip the run when it would take too long.
         Timing estimate;
-        if (prev != it->plain.rend()) {
-            const double f = double(size) / prev->first;
-            estimate = {prev->second.wall * f * f, prev->second.cpu * f * f};
+        if (!it->plain.empty()) {
+            const auto last = std::prev(it->plain.end());
+            double exponent = 2;
+            if (it->plain.size() >= 2 && !it->plainEstimated.count(last->first)) {
+                const auto before = std::prev(last);
+                exponent = std::log(last->second.cpu / before->second.cpu)
+                         / std::log(double(last->first) / before->first);
+            }
+            const double f = std::pow(double(size) / last->first, exponent);
+            estimate = {last->second.wall * f, last->second.cpu * f};
         }
         if (estimate.wall > plainBudgetMs) {
             it->plain[size] = estimate;
@@ -426,7 +435,7 @@ int main(int argc, char **argv)
             std::printf(" %.2f |\n", pick(r.page.at(sizes.back())) / pick(r.page.at(sizes[sizes.size() - 2])));
         }
     }
-    std::printf("\n(ms, median; ~ = extrapolated from the previous size as quadratic, not run; "
+    std::printf("\n(ms, median; ~ = extrapolated from the smaller sizes' growth, not run; "
                 "message boxes seen: %d)\n", boxes);
     return 0;
 }
