@@ -2,12 +2,98 @@
 
 #include "codec/codec.h"
 
+#include <QFont>
+#include <QPointer>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextOption>
+#include <QTimer>
+
+#include <new>
+
+// Why boxes need preparing: with the default word wrap, Qt looks for a word
+// boundary before breaking a line, and in a run without one (Base64, unspaced
+// hex) it measures the rest of the run again for every line, so laying out a
+// run costs time quadratic in its length: seconds for a few hundred kilobytes,
+// minutes for a megabyte. Breaking anywhere lays out the same run in linear
+// time. Prose keeps the friendlier word wrap; a box switches to breaking
+// anywhere once it holds a long run, and back when it is nearly emptied.
+//
+// The switch must happen before Qt lays out the new text. QTextDocument
+// announces a change (contentsChange) before its layout handles it, so that is
+// where the decision is made.
+
+namespace {
+
+// A run of this many non-whitespace characters is laid out quickly enough
+// either way (well under a millisecond); longer ones switch the box.
+constexpr int longRun = 1024;
+
+bool hasLongRunNear(const QTextDocument *doc, int from, int to)
+{
+    const int end = doc->characterCount();
+    from = qMax(0, from - longRun);
+    to = qMin(end, to + longRun);
+    int run = 0;
+    for (QTextBlock block = doc->findBlock(from); block.isValid() && block.position() < to;
+         block = block.next()) {
+        const int start = block.position();
+        const QString text = block.text();
+        const int first = qMax(from, start) - start;
+        const int last = qMin<int>(to - start, text.size());
+        const QChar *chars = text.constData();
+        for (int i = first; i < last; ++i) {
+            if (chars[i].isSpace()) {
+                run = 0;
+            } else if (++run >= longRun) {
+                return true;
+            }
+        }
+        run = 0; // the block separator breaks the run
+    }
+    return false;
+}
+
+void setBreakAnywhere(QTextEdit *box, bool anywhere)
+{
+    const QTextOption::WrapMode mode =
+        anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+    if (box->wordWrapMode() != mode)
+        box->setWordWrapMode(mode);
+}
+
+} // namespace
 
 void prepareTextBox(QTextEdit *box)
 {
-    Q_UNUSED(box);
+    // Kerning and ligatures mean nothing for Base64 and hex, and skipping them
+    // halves the time Qt takes to lay out long texts. Scripts that need
+    // shaping to be legible are shaped regardless of this strategy.
+    QFont font = box->font();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    box->setFont(font);
+    box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+
+    QTextDocument *doc = box->document();
+    QObject::connect(doc, &QTextDocument::contentsChange, box, [box, doc](int pos, int, int added) {
+        if (box->wordWrapMode() == QTextOption::WrapAnywhere) {
+            // Going back is cheap only for a short text, and setPlainText
+            // empties the box just before it fills it again: decide once the
+            // change is complete.
+            if (doc->characterCount() <= longRun) {
+                QPointer<QTextEdit> guarded(box);
+                QTimer::singleShot(0, box, [guarded] {
+                    if (guarded && guarded->document()->characterCount() <= longRun)
+                        setBreakAnywhere(guarded, false);
+                });
+            }
+            return;
+        }
+        if (hasLongRunNear(doc, pos, pos + added))
+            setBreakAnywhere(box, true);
+    });
 }
 
 static bool isHexDigit(QChar c)
@@ -50,4 +136,23 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
     cursor.setPosition(end, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
     box->setTextCursor(cursor);
+}
+
+static char *newPageBuffer(std::size_t size)
+{
+    return new (std::nothrow) char[size ? size : 1];
+}
+
+static PageBufferSource pageBufferSource = newPageBuffer;
+
+char *allocatePageBuffer(std::size_t size)
+{
+    return pageBufferSource(size);
+}
+
+PageBufferSource setPageBufferSource(PageBufferSource source)
+{
+    const PageBufferSource previous = pageBufferSource;
+    pageBufferSource = source ? source : newPageBuffer;
+    return previous;
 }

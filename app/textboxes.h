@@ -1,6 +1,7 @@
 #ifndef CIPHERBENCH_APP_TEXTBOXES_H
 #define CIPHERBENCH_APP_TEXTBOXES_H
 
+#include <cstddef>
 #include <functional>
 
 class QTextEdit;
@@ -22,5 +23,14 @@ void prepareTextBox(QTextEdit *box);
 // any number of bad characters costs time linear in the text, not one nested
 // handler run per character.
 void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &showMessage);
+
+// Working buffers of the pages' engines and coders come from here: a buffer
+// of `size` bytes (at least one, freed with delete[]), or nullptr when it
+// cannot be had. Tests
+// replace the source to exercise the out-of-memory paths; setting nullptr
+// restores the default. Returns the previous source.
+char *allocatePageBuffer(std::size_t size);
+using PageBufferSource = char *(*)(std::size_t size);
+PageBufferSource setPageBufferSource(PageBufferSource source);
 
 #endif
