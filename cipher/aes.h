@@ -56,10 +56,10 @@ private:
                           unsigned char *iv);
 
     // roundKeys in the form the chosen rounds need: bit-sliced for the
-    // portable ones (8 words per round key), or for the instructions the
+    // portable ones (8 words per round key, for each direction), or for the instructions the
     // equivalent inverse cipher's keys (FIPS-197 5.3.5), last round first;
     // the instructions encrypt from roundKeys itself.
-    std::uint64_t slicedKeys[120];
+    std::uint64_t slicedKeys[240];
     unsigned char invRoundKeys[240];
     bool hardware;
 };

@@ -11,12 +11,17 @@
 // and MixColumns combines the word with itself rotated by 16, 32 and 48 bits.
 // Every step is a fixed sequence of AND, XOR, NOT, shifts and rotations.
 
+// The eight slices live in registers only if every loop over them is
+// unrolled and every step inlined, which -O2 alone does not do.
 #if defined(__GNUC__)
 #define CIPHER_ALWAYS_INLINE inline __attribute__((always_inline))
+#define CIPHER_EACH_SLICE _Pragma("GCC unroll 8") for (int i = 0; i < 8; ++i)
 #elif defined(_MSC_VER)
 #define CIPHER_ALWAYS_INLINE __forceinline
+#define CIPHER_EACH_SLICE for (int i = 0; i < 8; ++i)
 #else
 #define CIPHER_ALWAYS_INLINE inline
+#define CIPHER_EACH_SLICE for (int i = 0; i < 8; ++i)
 #endif
 
 namespace cipher {
@@ -252,7 +257,7 @@ CIPHER_ALWAYS_INLINE void subBytes(Slices &q)
 CIPHER_ALWAYS_INLINE void invAffine(Slices &q)
 {
     const Slices b = q;
-    for (int i = 0; i < 8; ++i)
+    CIPHER_EACH_SLICE
         q.w[i] = b.w[(i + 2) & 7] ^ b.w[(i + 5) & 7] ^ b.w[(i + 7) & 7];
     q.w[0] = ~q.w[0];
     q.w[2] = ~q.w[2];
@@ -269,44 +274,63 @@ CIPHER_ALWAYS_INLINE void invSubBytes(Slices &q)
 
 CIPHER_ALWAYS_INLINE void addRoundKey(Slices &q, const std::uint64_t *roundKey)
 {
-    for (int i = 0; i < 8; ++i)
+    CIPHER_EACH_SLICE
         q.w[i] ^= roundKey[i];
 }
 
+// Exchanges the bits selected by `mask` with those `shift` places above them.
+CIPHER_ALWAYS_INLINE std::uint64_t swapWithin(std::uint64_t x, std::uint64_t mask, int shift)
+{
+    const std::uint64_t t = ((x >> shift) ^ x) & mask;
+    return x ^ t ^ (t << shift);
+}
+
 // FIPS-197 5.1.2: row r moves left by r columns, i.e. its 16-bit field
-// rotates right by 4r bits.
+// rotates right by 4r bits. As two exchanges of nibbles, on every row at
+// once: first the two nibbles of each byte of rows 1 and 3 (c0 c1 c2 c3
+// becomes c1 c0 c3 c2), then nibbles two apart: columns 1 and 3 of row 1,
+// 0 and 2 and 1 and 3 of row 2, 0 and 2 of row 3.
+const std::uint64_t nibblesOfBytes = 0x0F0F00000F0F0000ull;
+const std::uint64_t nibblesTwoApart = 0x000F00FF00F00000ull;
+
 CIPHER_ALWAYS_INLINE void shiftRows(Slices &q)
 {
-    for (int i = 0; i < 8; ++i) {
-        const std::uint64_t x = q.w[i];
-        q.w[i] = (x & 0x000000000000FFFFull)
-               | ((x & 0x00000000FFF00000ull) >> 4) | ((x & 0x00000000000F0000ull) << 12)
-               | ((x & 0x0000FF0000000000ull) >> 8) | ((x & 0x000000FF00000000ull) << 8)
-               | ((x & 0x0FFF000000000000ull) << 4) | ((x & 0xF000000000000000ull) >> 12);
-    }
+    CIPHER_EACH_SLICE
+        q.w[i] = swapWithin(swapWithin(q.w[i], nibblesOfBytes, 4), nibblesTwoApart, 8);
 }
 
-// FIPS-197 5.3.1: the same rotations to the left.
+// FIPS-197 5.3.1: the same exchanges in the opposite order.
 CIPHER_ALWAYS_INLINE void invShiftRows(Slices &q)
 {
-    for (int i = 0; i < 8; ++i) {
-        const std::uint64_t x = q.w[i];
-        q.w[i] = (x & 0x000000000000FFFFull)
-               | ((x & 0x000000000FFF0000ull) << 4) | ((x & 0x00000000F0000000ull) >> 12)
-               | ((x & 0x000000FF00000000ull) << 8) | ((x & 0x0000FF0000000000ull) >> 8)
-               | ((x & 0xFFF0000000000000ull) >> 4) | ((x & 0x000F000000000000ull) << 12);
-    }
+    CIPHER_EACH_SLICE
+        q.w[i] = swapWithin(swapWithin(q.w[i], nibblesTwoApart, 8), nibblesOfBytes, 4);
 }
 
-// Row r + 1 (r + 2) of each column brought to row r.
-CIPHER_ALWAYS_INLINE std::uint64_t nextRow(std::uint64_t x)
-{
-    return (x >> 16) | (x << 48);
-}
+// Skipping ShiftRows ("fixslicing", Adomnicai and Peyrin 2020). ShiftRows
+// only moves bytes, and SubBytes does not care where they are, so the rounds
+// leave it out and let the state drift: after j skipped ShiftRows the true
+// state is ShiftRows^j of the one held. MixColumns then finds the bytes of
+// true column c on a diagonal, row r at column c + jr, and the round keys
+// are moved by ShiftRows^-j beforehand (sliceRoundKeys). ShiftRows^4 is the
+// identity, so there are four kinds of round; one correction at the end
+// (ShiftRows^Nr) puts the state back.
 
-CIPHER_ALWAYS_INLINE std::uint64_t rowAfterNext(std::uint64_t x)
+// Row r + rows, column c + cols (both mod 4) brought to row r, column c.
+// Bit 16r + 4c + b comes from 16 (r + rows) + 4 (c + cols) + b, or, where
+// c + cols wraps, from 16 bits lower: two rotations, chosen by a mask of the
+// columns that do not wrap.
+template <int rows, int cols>
+CIPHER_ALWAYS_INLINE std::uint64_t fromRowCol(std::uint64_t x)
 {
-    return (x >> 32) | (x << 32);
+    constexpr int c = cols & 3;
+    constexpr int bits = (16 * (rows & 3) + 4 * c) & 63;
+    constexpr std::uint64_t noWrap = 0x0001000100010001ull * ((1u << (4 * (4 - c))) - 1);
+    const std::uint64_t straight = bits == 0 ? x : (x >> bits) | (x << ((64 - bits) & 63));
+    if (c == 0)
+        return straight;
+    constexpr int wrapBits = (bits + 48) & 63;
+    const std::uint64_t wrapped = (x >> wrapBits) | (x << ((64 - wrapBits) & 63));
+    return wrapped ^ ((straight ^ wrapped) & noWrap);
 }
 
 // FIPS-197 4.2.1 xtime on sliced bytes: shift up one bit, reduce by 1B.
@@ -324,63 +348,111 @@ CIPHER_ALWAYS_INLINE Slices xtime(const Slices &a)
     return r;
 }
 
-// FIPS-197 5.1.3: row r becomes 02 a[r] ^ 03 a[r+1] ^ a[r+2] ^ a[r+3]
-// = xtime(a[r] ^ a[r+1]) ^ a[r+1] ^ (a[r+2] ^ a[r+3]).
+// FIPS-197 5.1.3 with `drift` ShiftRows skipped: row r of a column becomes
+// 02 a[r] ^ 03 a[r+1] ^ a[r+2] ^ a[r+3] = xtime(a[r] ^ a[r+1]) ^ a[r+1]
+// ^ (a[r+2] ^ a[r+3]), where a[r+k] lies k rows down, drift * k columns on.
+template <int drift>
 CIPHER_ALWAYS_INLINE void mixColumns(Slices &q)
 {
     Slices next, sum;
-    for (int i = 0; i < 8; ++i) {
-        next.w[i] = nextRow(q.w[i]);
+    CIPHER_EACH_SLICE {
+        next.w[i] = fromRowCol<1, drift>(q.w[i]);
         sum.w[i] = q.w[i] ^ next.w[i];
     }
     const Slices doubled = xtime(sum);
-    for (int i = 0; i < 8; ++i)
-        q.w[i] = doubled.w[i] ^ next.w[i] ^ rowAfterNext(sum.w[i]);
+    CIPHER_EACH_SLICE
+        q.w[i] = doubled.w[i] ^ next.w[i] ^ fromRowCol<2, 2 * drift>(sum.w[i]);
 }
 
 // FIPS-197 5.3.3. The inverse matrix is the forward one times the matrix
 // with rows (05 00 04 00) and its rotations: 0E 0B 0D 09 as a polynomial is
 // (03 x^3 + x^2 + x + 02)(04 x^2 + 05) mod x^4 + 1. So each row first becomes
 // a[r] ^ 04 (a[r] ^ a[r+2]), then MixColumns runs.
+template <int drift>
 CIPHER_ALWAYS_INLINE void invMixColumns(Slices &q)
 {
     Slices sum;
-    for (int i = 0; i < 8; ++i)
-        sum.w[i] = q.w[i] ^ rowAfterNext(q.w[i]);
+    CIPHER_EACH_SLICE
+        sum.w[i] = q.w[i] ^ fromRowCol<2, 2 * drift>(q.w[i]);
     const Slices quadrupled = xtime(xtime(sum));
-    for (int i = 0; i < 8; ++i)
+    CIPHER_EACH_SLICE
         q.w[i] ^= quadrupled.w[i];
-    mixColumns(q);
+    mixColumns<drift>(q);
 }
 
-// FIPS-197 5.1 Cipher.
-CIPHER_ALWAYS_INLINE void encryptSlices(Slices &q, const std::uint64_t *sliced, int Nr)
+// ShiftRows^2, and its own inverse: rows 1 and 3 swap their halves.
+CIPHER_ALWAYS_INLINE void shiftRowsTwice(Slices &q)
 {
-    addRoundKey(q, sliced);
-    for (int round = 1; round < Nr; ++round) {
-        subBytes(q);
-        shiftRows(q);
-        mixColumns(q);
-        addRoundKey(q, sliced + 8 * round);
+    CIPHER_EACH_SLICE
+        q.w[i] = swapWithin(q.w[i], 0x00FF000000FF0000ull, 8);
+}
+
+template <int drift>
+CIPHER_ALWAYS_INLINE void encryptRound(Slices &q, const std::uint64_t *roundKey)
+{
+    subBytes(q);
+    mixColumns<drift>(q);
+    addRoundKey(q, roundKey);
+}
+
+// An inverse round: (InvShiftRows skipped,) InvSubBytes, AddRoundKey,
+// InvMixColumns. After m of them the held state is ShiftRows^m of the true
+// one, which is the drift -m of the forward rounds.
+template <int drift>
+CIPHER_ALWAYS_INLINE void decryptRound(Slices &q, const std::uint64_t *roundKey)
+{
+    invSubBytes(q);
+    addRoundKey(q, roundKey);
+    invMixColumns<drift>(q);
+}
+
+// FIPS-197 5.1 Cipher; `keys` from sliceRoundKeys (encryption half).
+CIPHER_ALWAYS_INLINE void encryptSlices(Slices &q, const std::uint64_t *keys, int Nr)
+{
+    addRoundKey(q, keys);
+    for (int round = 1;;) {
+        encryptRound<1>(q, keys + 8 * round);
+        if (++round == Nr)
+            break;
+        encryptRound<2>(q, keys + 8 * round);
+        if (++round == Nr)
+            break;
+        encryptRound<3>(q, keys + 8 * round);
+        if (++round == Nr)
+            break;
+        encryptRound<0>(q, keys + 8 * round);
+        if (++round == Nr)
+            break;
     }
     subBytes(q);
-    shiftRows(q);
-    addRoundKey(q, sliced + 8 * Nr);
+    addRoundKey(q, keys + 8 * Nr);
+    // ShiftRows^Nr: Nr is 10, 12 or 14.
+    if (Nr % 4 == 2)
+        shiftRowsTwice(q);
 }
 
-// FIPS-197 5.3 InvCipher, step for step.
-CIPHER_ALWAYS_INLINE void decryptSlices(Slices &q, const std::uint64_t *sliced, int Nr)
+// FIPS-197 5.3 InvCipher; `keys` from sliceRoundKeys (decryption half).
+CIPHER_ALWAYS_INLINE void decryptSlices(Slices &q, const std::uint64_t *keys, int Nr)
 {
-    addRoundKey(q, sliced + 8 * Nr);
-    for (int round = Nr - 1; round >= 1; --round) {
-        invShiftRows(q);
-        invSubBytes(q);
-        addRoundKey(q, sliced + 8 * round);
-        invMixColumns(q);
+    addRoundKey(q, keys + 8 * Nr);
+    for (int round = Nr - 1;;) {
+        decryptRound<3>(q, keys + 8 * round);
+        if (--round == 0)
+            break;
+        decryptRound<2>(q, keys + 8 * round);
+        if (--round == 0)
+            break;
+        decryptRound<1>(q, keys + 8 * round);
+        if (--round == 0)
+            break;
+        decryptRound<0>(q, keys + 8 * round);
+        if (--round == 0)
+            break;
     }
-    invShiftRows(q);
     invSubBytes(q);
-    addRoundKey(q, sliced);
+    addRoundKey(q, keys);
+    if (Nr % 4 == 2)
+        shiftRowsTwice(q);
 }
 
 // Blocks go in and out lane by lane; lanes without a block stay zero.
@@ -401,11 +473,12 @@ void encryptLanes(const std::uint64_t *sliced, int Nr, const unsigned char *cons
 void decryptLanes(const std::uint64_t *sliced, int Nr, const unsigned char *in,
                   unsigned char *out, int count)
 {
+    const std::uint64_t *decryption = sliced + 8 * (Nr + 1);
     Slices q{};
     for (int lane = 0; lane < count; ++lane)
         loadLane(q, lane, in + blockSize * lane);
     transpose(q);
-    decryptSlices(q, sliced, Nr);
+    decryptSlices(q, decryption, Nr);
     transpose(q);
     for (int lane = 0; lane < count; ++lane)
         storeLane(q, lane, out + blockSize * lane);
@@ -449,14 +522,25 @@ unsigned char invSubByte(unsigned char x)
 
 void sliceRoundKeys(const unsigned char *roundKeys, int Nr, std::uint64_t *sliced)
 {
-    // Every lane gets the same round key.
+    // Every lane gets the same round key. Round k of the cipher finds the
+    // state k ShiftRows behind, so its key is moved back by ShiftRows^-k;
+    // round k of the inverse cipher, Nr - k inverse rounds in, finds it
+    // Nr - k ShiftRows ahead.
+    std::uint64_t *decryption = sliced + 8 * (Nr + 1);
     for (int round = 0; round <= Nr; ++round) {
         Slices q;
         for (int lane = 0; lane < lanes; ++lane)
             loadLane(q, lane, roundKeys + blockSize * round);
         transpose(q);
-        std::memcpy(sliced + 8 * round, q.w, sizeof q.w);
+        Slices back = q;
+        for (int k = 0; k < round % 4; ++k)
+            invShiftRows(back);
+        for (int k = 0; k < (Nr - round) % 4; ++k)
+            shiftRows(q);
+        std::memcpy(sliced + 8 * round, back.w, sizeof back.w);
+        std::memcpy(decryption + 8 * round, q.w, sizeof q.w);
         secureWipe(&q, sizeof q);
+        secureWipe(&back, sizeof back);
     }
 }
 
@@ -489,19 +573,54 @@ void decryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in,
 void encryptCbc(const std::uint64_t *sliced, int Nr, unsigned char *in, std::size_t blocks,
                 const unsigned char *last, unsigned char *out, unsigned char *iv)
 {
-    // Chaining leaves one block per pass: three lanes idle.
-    unsigned char tail[blockSize];
-    std::memcpy(tail, last, blockSize);
-    const unsigned char *chain = iv;
-    for (std::size_t i = 0; i <= blocks; ++i) {
-        unsigned char *block = i < blocks ? in + blockSize * i : tail;
-        unsigned char *cipherBlock = out + blockSize * i;
-        xorBlock(block, chain);
-        encryptLanes(sliced, Nr, &block, &cipherBlock, 1);
-        chain = cipherBlock;
+    // Chaining allows one block per pass, in lane 0. The XOR with the chaining
+    // value is linear, so it happens on the slices: the chain stays sliced
+    // from one block to the next, and blocks are converted four at a time.
+    const std::uint64_t laneZero = 0x1111111111111111ull;
+    const std::size_t total = blocks + 1;
+    unsigned char previous[blockSize];
+    unsigned char cipherBlocks[lanes * blockSize];
+    std::memcpy(previous, iv, blockSize);
+    Slices chain{}, plain{}, cipherText{}, q{};
+    loadLane(chain, 0, iv);
+    transpose(chain);
+    for (std::size_t first = 0; first < total; first += lanes) {
+        const int count = total - first < std::size_t(lanes) ? int(total - first) : lanes;
+        plain = Slices{};
+        for (int lane = 0; lane < count; ++lane) {
+            const std::size_t i = first + std::size_t(lane);
+            loadLane(plain, lane, i < blocks ? in + blockSize * i : last);
+        }
+        transpose(plain);
+        cipherText = Slices{};
+        for (int lane = 0; lane < count; ++lane) {
+            CIPHER_EACH_SLICE
+                q.w[i] = chain.w[i] ^ ((plain.w[i] >> lane) & laneZero);
+            encryptSlices(q, sliced, Nr);
+            CIPHER_EACH_SLICE {
+                chain.w[i] = q.w[i] & laneZero;
+                cipherText.w[i] |= chain.w[i] << lane;
+            }
+        }
+        transpose(cipherText);
+        for (int lane = 0; lane < count; ++lane)
+            storeLane(cipherText, lane, cipherBlocks + blockSize * lane);
+        // The caller's full blocks become plaintext XOR chaining value, before
+        // the cipher text is written: the output may be the input's memory.
+        for (int lane = 0; lane < count; ++lane) {
+            const std::size_t i = first + std::size_t(lane);
+            if (i < blocks)
+                xorBlock(in + blockSize * i, lane == 0 ? previous : cipherBlocks + blockSize * (lane - 1));
+        }
+        std::memcpy(out + blockSize * first, cipherBlocks, blockSize * std::size_t(count));
+        std::memcpy(previous, cipherBlocks + blockSize * (count - 1), blockSize);
     }
-    std::memcpy(iv, chain, blockSize);
-    secureWipe(tail, sizeof tail);
+    std::memcpy(iv, previous, blockSize);
+    secureWipe(&q, sizeof q);
+    secureWipe(&plain, sizeof plain);
+    secureWipe(&chain, sizeof chain);
+    secureWipe(&cipherText, sizeof cipherText);
+    secureWipe(cipherBlocks, sizeof cipherBlocks);
 }
 
 void decryptCbc(const std::uint64_t *sliced, int Nr, const unsigned char *in,

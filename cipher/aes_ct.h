@@ -5,8 +5,9 @@
 // computed by a Boolean circuit. No memory address and no branch depends on
 // key or data, so the timing reveals neither on any processor.
 //
-// Round keys are taken in bit-sliced form: eight 64-bit words per round key
-// (sliceRoundKeys), 8 * (Nr + 1) words in all. Blocks are 16 bytes, column
+// Round keys are taken in bit-sliced form (sliceRoundKeys): eight 64-bit
+// words per round key, for encryption and again, arranged differently, for
+// decryption: 16 * (Nr + 1) words in all. Blocks are 16 bytes, column
 // by column as in FIPS-197. The functions only compute; the caller keeps the
 // engine's buffer contract (lengths, padding, return values).
 
