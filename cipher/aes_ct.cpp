@@ -410,7 +410,8 @@ CIPHER_ALWAYS_INLINE void decryptRound(Slices &q, const std::uint64_t *roundKey)
 CIPHER_ALWAYS_INLINE void encryptSlices(Slices &q, const std::uint64_t *keys, int Nr)
 {
     addRoundKey(q, keys);
-    for (int round = 1;;) {
+    // A context without a valid key has Nr = 0: no inner rounds then.
+    for (int round = 1; round < Nr;) {
         encryptRound<1>(q, keys + 8 * round);
         if (++round == Nr)
             break;
@@ -435,7 +436,7 @@ CIPHER_ALWAYS_INLINE void encryptSlices(Slices &q, const std::uint64_t *keys, in
 CIPHER_ALWAYS_INLINE void decryptSlices(Slices &q, const std::uint64_t *keys, int Nr)
 {
     addRoundKey(q, keys + 8 * Nr);
-    for (int round = Nr - 1;;) {
+    for (int round = Nr - 1; round > 0;) {
         decryptRound<3>(q, keys + 8 * round);
         if (--round == 0)
             break;

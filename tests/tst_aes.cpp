@@ -157,6 +157,7 @@ private slots:
     void sBoxIsPermutationAndInverse();
     void computedSBoxMatchesTables();
     void blockFunctionsKeepState();
+    void contextWithoutValidKey();
     void blockKnownAnswers_data();
     void blockKnownAnswers();
     void bufferKnownAnswers_data();
@@ -723,6 +724,23 @@ void TestAes::differential()
                 QCOMPARE(ivBuffer, length > 0 ? cipherText.right(16) : iv);
         }
     }
+}
+
+void TestAes::contextWithoutValidKey()
+{
+    // The window never builds one, but a context given another key length
+    // must stay within its own arrays (ASan watches) and still invert itself.
+    const QByteArray key(20, 'k');
+    AesContext context(20, uchars(key));
+    QCOMPARE(context.Nk, 0);
+    QCOMPARE(context.Nr, 0);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(context.roundKeys), 240),
+             QByteArray(240, '\0'));
+    const QByteArray plain("sixteen byte blk");
+    QByteArray block(16, '\0'), back(16, '\0');
+    context.encryptBlock(uchars(plain), reinterpret_cast<unsigned char *>(block.data()));
+    context.decryptBlock(uchars(block), reinterpret_cast<unsigned char *>(back.data()));
+    QCOMPARE(back, plain);
 }
 
 void TestAes::pathsAgree_data()
