@@ -8,7 +8,8 @@
 // holds bit k of every byte, and the byte in row r, column c of block b sits
 // at bit 16r + 4c + b. A row of the four blocks is one 16-bit field, a column
 // of a row one nibble, so ShiftRows rotates nibbles within each 16-bit field
-// and MixColumns combines the word with itself rotated by 16, 32 and 48 bits.
+// and MixColumns combines the word with itself rotated by multiples of 16
+// bits (the rounds leave ShiftRows out altogether; see fixslicing below).
 // Every step is a fixed sequence of AND, XOR, NOT, shifts and rotations.
 
 // The eight slices live in registers only if every loop over them is
