@@ -2,11 +2,24 @@
 
 #include "cipher/detail.h"
 
+#include "cipher/aes_ct.h"
+#if defined(CIPHERBENCH_HAVE_AESNI)
+#include "cipher/aes_ni.h"
+
+#include <cpuid.h>
+#endif
+
+#include <atomic>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace {
+
+// The rounds compute the S-box and its inverse (aes_ct.cpp) or leave them to
+// the processor; these tables are the standard's, kept as the reference the
+// circuits are checked against.
 
 // FIPS-197 Figure 7, the S-box: entry 16 * x + y is the substitution for the
 // byte xy (x the high nibble, y the low nibble).
@@ -57,26 +70,6 @@ static const unsigned char rcon[11] = {
 
 const unsigned int blockSize = 16;
 
-// The block functions hold the state as its four columns, one 32-bit word per
-// column with row r in bits 8r to 8r + 7; the key schedule's words have the
-// same layout.
-typedef std::uint32_t Columns[4];
-
-inline std::uint32_t rotateLeft(std::uint32_t w, int bits)
-{
-    return (w << bits) | (w >> ((32 - bits) & 31));
-}
-
-inline std::uint32_t rotateRight(std::uint32_t w, int bits)
-{
-    return (w >> bits) | (w << ((32 - bits) & 31));
-}
-
-inline unsigned int byteOf(std::uint32_t w, int row)
-{
-    return (w >> (8 * row)) & 0xff;
-}
-
 inline std::uint32_t loadWord(const unsigned char *p)
 {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
@@ -89,197 +82,43 @@ inline void storeWord(std::uint32_t w, unsigned char *p)
         p[j] = static_cast<unsigned char>(w >> (8 * j));
 }
 
-// FIPS-197 3.4: input byte i goes to row i mod 4, column i div 4.
-inline void loadColumns(Columns s, const unsigned char *in)
+// FIPS-197 5.2 RotWord on a key word whose byte j is bits 8j to 8j + 7:
+// (a0, a1, a2, a3) becomes (a1, a2, a3, a0).
+inline std::uint32_t rotWord(std::uint32_t w)
 {
-    for (int c = 0; c < 4; ++c)
-        s[c] = loadWord(in + 4 * c);
+    return (w >> 8) | (w << 24);
 }
 
-inline void storeColumns(const Columns s, unsigned char *out)
+bool processorHasAesInstructions()
 {
-    for (int c = 0; c < 4; ++c)
-        storeWord(s[c], out + 4 * c);
+#if defined(CIPHERBENCH_HAVE_AESNI)
+    // CPUID leaf 1, ECX: bit 25 AES, bit 19 SSE4.1 (what aes_ni.cpp is built for).
+    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0)
+        return false;
+    return (ecx & (1u << 25)) != 0 && (ecx & (1u << 19)) != 0;
+#else
+    return false;
+#endif
 }
 
-inline std::uint32_t substituteWord(std::uint32_t w, const unsigned char *box)
+bool portableRequestedByEnvironment()
 {
-    return std::uint32_t(box[byteOf(w, 0)]) | std::uint32_t(box[byteOf(w, 1)]) << 8
-         | std::uint32_t(box[byteOf(w, 2)]) << 16 | std::uint32_t(box[byteOf(w, 3)]) << 24;
+    const char *value = std::getenv("CIPHERBENCH_AES_PORTABLE");
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
 }
 
-// FIPS-197 5.1.1 and 5.3.2.
-inline void subBytes(Columns s)
+// Both read once, on first use.
+struct PathChoice
 {
-    for (int c = 0; c < 4; ++c)
-        s[c] = substituteWord(s[c], sBox);
-}
-
-inline void invSubBytes(Columns s)
-{
-    for (int c = 0; c < 4; ++c)
-        s[c] = substituteWord(s[c], invSBox);
-}
-
-// FIPS-197 5.1.2: row r moves left by r columns, so column c takes row r
-// from column c + r. InvShiftRows (5.3.1) takes it from column c - r.
-inline void shiftRows(Columns s)
-{
-    const std::uint32_t a0 = s[0], a1 = s[1], a2 = s[2], a3 = s[3];
-    s[0] = (a0 & 0x000000ffu) | (a1 & 0x0000ff00u) | (a2 & 0x00ff0000u) | (a3 & 0xff000000u);
-    s[1] = (a1 & 0x000000ffu) | (a2 & 0x0000ff00u) | (a3 & 0x00ff0000u) | (a0 & 0xff000000u);
-    s[2] = (a2 & 0x000000ffu) | (a3 & 0x0000ff00u) | (a0 & 0x00ff0000u) | (a1 & 0xff000000u);
-    s[3] = (a3 & 0x000000ffu) | (a0 & 0x0000ff00u) | (a1 & 0x00ff0000u) | (a2 & 0xff000000u);
-}
-
-inline void invShiftRows(Columns s)
-{
-    const std::uint32_t a0 = s[0], a1 = s[1], a2 = s[2], a3 = s[3];
-    s[0] = (a0 & 0x000000ffu) | (a3 & 0x0000ff00u) | (a2 & 0x00ff0000u) | (a1 & 0xff000000u);
-    s[1] = (a1 & 0x000000ffu) | (a0 & 0x0000ff00u) | (a3 & 0x00ff0000u) | (a2 & 0xff000000u);
-    s[2] = (a2 & 0x000000ffu) | (a1 & 0x0000ff00u) | (a0 & 0x00ff0000u) | (a3 & 0xff000000u);
-    s[3] = (a3 & 0x000000ffu) | (a2 & 0x0000ff00u) | (a1 & 0x00ff0000u) | (a0 & 0xff000000u);
-}
-
-// FIPS-197 4.2.1 xtime, on the four bytes of a word at once: each byte
-// shifted left and reduced by 1B where its top bit was set.
-inline std::uint32_t xtime(std::uint32_t x)
-{
-    return ((x & 0x7f7f7f7fu) << 1) ^ (((x >> 7) & 0x01010101u) * 0x1bu);
-}
-
-// FIPS-197 5.1.3, one column times the matrix with rows
-// (02 03 01 01), (01 02 03 01), (01 01 02 03), (03 01 01 02): row r of the
-// result is 02 a[r] ^ 03 a[r+1] ^ a[r+2] ^ a[r+3] (indices mod 4).
-inline std::uint32_t mixColumn(std::uint32_t a)
-{
-    const std::uint32_t a2 = xtime(a);
-    return a2 ^ rotateRight(a2 ^ a, 8) ^ rotateRight(a, 16) ^ rotateRight(a, 24);
-}
-
-// FIPS-197 5.3.3, one column times the matrix with rows
-// (0E 0B 0D 09), (09 0E 0B 0D), (0D 09 0E 0B), (0B 0D 09 0E).
-inline std::uint32_t invMixColumn(std::uint32_t a)
-{
-    const std::uint32_t a2 = xtime(a), a4 = xtime(a2), a8 = xtime(a4);
-    const std::uint32_t a9 = a ^ a8, aB = a ^ a8 ^ a2, aD = a ^ a8 ^ a4, aE = a8 ^ a4 ^ a2;
-    return aE ^ rotateRight(aB, 8) ^ rotateRight(aD, 16) ^ rotateRight(a9, 24);
-}
-
-inline void addRoundKey(Columns s, const std::uint32_t *schedule, int round)
-{
-    for (int c = 0; c < 4; ++c)
-        s[c] ^= schedule[4 * round + c];
-}
-
-// The inner rounds as tables: entry x of encRound[r] is MixColumns applied to
-// a column holding SubBytes(x) in row r and zeros elsewhere, so one round is
-// sixteen lookups, with ShiftRows choosing which column each row is read
-// from. decRound[r] is the same for InvSubBytes and InvMixColumns.
-// Lookups indexed by secret bytes are not constant-time (cache timing); the
-// block functions below are self-contained so another implementation can
-// take their place.
-struct RoundTables
-{
-    std::uint32_t encRound[4][256];
-    std::uint32_t decRound[4][256];
-
-    RoundTables()
-    {
-        for (unsigned int x = 0; x < 256; ++x) {
-            const std::uint32_t enc = mixColumn(sBox[x]);
-            const std::uint32_t dec = invMixColumn(invSBox[x]);
-            for (int r = 0; r < 4; ++r) {
-                encRound[r][x] = rotateLeft(enc, 8 * r);
-                decRound[r][x] = rotateLeft(dec, 8 * r);
-            }
-        }
-    }
+    const bool hardwareAvailable = processorHasAesInstructions();
+    std::atomic<bool> portableForced{portableRequestedByEnvironment()};
 };
 
-const RoundTables &roundTables()
+PathChoice &pathChoice()
 {
-    static const RoundTables tables;
-    return tables;
-}
-
-// One column of a fused inner round: `rowN` is the column that ShiftRows (or
-// InvShiftRows) brings row N of this column from.
-inline std::uint32_t encRoundColumn(const RoundTables &t, std::uint32_t row0, std::uint32_t row1,
-                                    std::uint32_t row2, std::uint32_t row3)
-{
-    return t.encRound[0][byteOf(row0, 0)] ^ t.encRound[1][byteOf(row1, 1)]
-         ^ t.encRound[2][byteOf(row2, 2)] ^ t.encRound[3][byteOf(row3, 3)];
-}
-
-inline std::uint32_t decRoundColumn(const RoundTables &t, std::uint32_t row0, std::uint32_t row1,
-                                    std::uint32_t row2, std::uint32_t row3)
-{
-    return t.decRound[0][byteOf(row0, 0)] ^ t.decRound[1][byteOf(row1, 1)]
-         ^ t.decRound[2][byteOf(row2, 2)] ^ t.decRound[3][byteOf(row3, 3)];
-}
-
-// FIPS-197 5.1 Cipher on the schedule w.
-void cipherBlock(const std::uint32_t *w, int Nr, const unsigned char *in, unsigned char *out)
-{
-    const RoundTables &t = roundTables();
-    Columns s;
-    loadColumns(s, in);
-    addRoundKey(s, w, 0);
-    for (int round = 1; round < Nr; ++round) {
-        // SubBytes, ShiftRows and MixColumns together, then AddRoundKey.
-        const std::uint32_t a0 = s[0], a1 = s[1], a2 = s[2], a3 = s[3];
-        s[0] = encRoundColumn(t, a0, a1, a2, a3);
-        s[1] = encRoundColumn(t, a1, a2, a3, a0);
-        s[2] = encRoundColumn(t, a2, a3, a0, a1);
-        s[3] = encRoundColumn(t, a3, a0, a1, a2);
-        addRoundKey(s, w, round);
-    }
-    subBytes(s);
-    shiftRows(s);
-    addRoundKey(s, w, Nr);
-    storeColumns(s, out);
-}
-
-// FIPS-197 5.3.5, the equivalent inverse cipher, on the schedule dw: the
-// same order of steps as the cipher, which is what lets the tables fuse
-// them. It computes exactly InvCipher (5.3).
-void equivalentInvCipherBlock(const std::uint32_t *dw, int Nr, const unsigned char *in,
-                              unsigned char *out)
-{
-    const RoundTables &t = roundTables();
-    Columns s;
-    loadColumns(s, in);
-    addRoundKey(s, dw, Nr);
-    for (int round = Nr - 1; round >= 1; --round) {
-        // InvSubBytes, InvShiftRows and InvMixColumns together, then AddRoundKey.
-        const std::uint32_t a0 = s[0], a1 = s[1], a2 = s[2], a3 = s[3];
-        s[0] = decRoundColumn(t, a0, a3, a2, a1);
-        s[1] = decRoundColumn(t, a1, a0, a3, a2);
-        s[2] = decRoundColumn(t, a2, a1, a0, a3);
-        s[3] = decRoundColumn(t, a3, a2, a1, a0);
-        addRoundKey(s, dw, round);
-    }
-    invSubBytes(s);
-    invShiftRows(s);
-    addRoundKey(s, dw, 0);
-    storeColumns(s, out);
-}
-
-// FIPS-197 5.2 SubWord and RotWord on a key word held as 4 bytes.
-inline void subWord(unsigned char *w)
-{
-    for (int j = 0; j < 4; ++j)
-        w[j] = sBox[w[j]];
-}
-
-inline void rotWord(unsigned char *w)
-{
-    const unsigned char first = w[0];
-    w[0] = w[1];
-    w[1] = w[2];
-    w[2] = w[3];
-    w[3] = first;
+    static PathChoice choice;
+    return choice;
 }
 
 // The state field keeps the matrix of the last block row by row (row r,
@@ -326,11 +165,23 @@ const unsigned char *aesInvSBox()
 
 } // namespace cipher
 
+bool aesUsesHardware()
+{
+    PathChoice &choice = pathChoice();
+    return choice.hardwareAvailable && !choice.portableForced.load();
+}
+
+void aesForcePortable(bool force)
+{
+    pathChoice().portableForced.store(force);
+}
+
 AesContext::AesContext(int keyLength, const unsigned char *key)
-    : state{}, Nb(4), Nk(0), Nr(0), key{}, roundKeys{}, encKeys{}, decKeys{}
+    : state{}, Nb(4), Nk(0), Nr(0), key{}, roundKeys{}, slicedKeys{}, invRoundKeys{},
+      hardware(false)
 {
     // Any other length leaves Nk = Nr = 0 and an all-zero schedule: such a
-    // context computes nothing meaningful, but never reads past its tables.
+    // context computes nothing meaningful, but never reads past its keys.
     if (key != nullptr && (keyLength == 16 || keyLength == 24 || keyLength == 32)) {
         Nk = keyLength / 4;
         Nr = Nk + 6;
@@ -344,53 +195,105 @@ AesContext::~AesContext()
     cipher::secureWipe(state, sizeof state);
     cipher::secureWipe(key, sizeof key);
     cipher::secureWipe(roundKeys, sizeof roundKeys);
-    cipher::secureWipe(encKeys, sizeof encKeys);
-    cipher::secureWipe(decKeys, sizeof decKeys);
+    cipher::secureWipe(slicedKeys, sizeof slicedKeys);
+    cipher::secureWipe(invRoundKeys, sizeof invRoundKeys);
+    cipher::secureWipe(&hardware, sizeof hardware);
 }
 
-// FIPS-197 5.2 KeyExpansion.
+// FIPS-197 5.2 KeyExpansion, SubWord computed by the constant-time circuit.
 void AesContext::expandKey()
 {
     std::memset(roundKeys, 0, sizeof roundKeys);
-    std::memset(encKeys, 0, sizeof encKeys);
-    std::memset(decKeys, 0, sizeof decKeys);
+    std::memset(slicedKeys, 0, sizeof slicedKeys);
+    std::memset(invRoundKeys, 0, sizeof invRoundKeys);
+    hardware = false;
     if (Nk == 0)
         return;
     std::memcpy(roundKeys, key, 4 * static_cast<std::size_t>(Nk));
     const int words = Nb * (Nr + 1);
-    unsigned char temp[4];
     for (int i = Nk; i < words; ++i) {
-        std::memcpy(temp, roundKeys + 4 * (i - 1), 4);
-        if (i % Nk == 0) {
-            rotWord(temp);
-            subWord(temp);
-            temp[0] ^= rcon[i / Nk];
-        } else if (Nk > 6 && i % Nk == 4) {
-            subWord(temp);
-        }
-        for (int j = 0; j < 4; ++j)
-            roundKeys[4 * i + j] = roundKeys[4 * (i - Nk) + j] ^ temp[j];
+        std::uint32_t temp = loadWord(roundKeys + 4 * (i - 1));
+        if (i % Nk == 0)
+            temp = cipher::aesct::subWord(rotWord(temp)) ^ rcon[i / Nk];
+        else if (Nk > 6 && i % Nk == 4)
+            temp = cipher::aesct::subWord(temp);
+        storeWord(loadWord(roundKeys + 4 * (i - Nk)) ^ temp, roundKeys + 4 * i);
+        cipher::secureWipe(&temp, sizeof temp);
     }
-    cipher::secureWipe(temp, sizeof temp);
 
-    // dw: the round keys of rounds 1 to Nr - 1 go through InvMixColumns.
-    for (int i = 0; i < words; ++i) {
-        encKeys[i] = loadWord(roundKeys + 4 * i);
-        const int round = i / 4;
-        decKeys[i] = (round == 0 || round == Nr) ? encKeys[i] : invMixColumn(encKeys[i]);
+#if defined(CIPHERBENCH_HAVE_AESNI)
+    hardware = aesUsesHardware();
+    if (hardware) {
+        cipher::aesni::deriveInvKeys(roundKeys, Nr, invRoundKeys);
+        return;
     }
+#endif
+    cipher::aesct::sliceRoundKeys(roundKeys, Nr, slicedKeys);
+}
+
+void AesContext::encryptBlocksEcb(const unsigned char *in, std::size_t blocks,
+                                  const unsigned char *last, unsigned char *out)
+{
+#if defined(CIPHERBENCH_HAVE_AESNI)
+    if (hardware)
+        cipher::aesni::encryptEcb(roundKeys, Nr, in, blocks, last, out);
+    else
+#endif
+        cipher::aesct::encryptEcb(slicedKeys, Nr, in, blocks, last, out);
+    keepState(state, out + blockSize * blocks);
+}
+
+void AesContext::decryptBlocksEcb(const unsigned char *in, std::size_t blocks,
+                                  unsigned char *out)
+{
+#if defined(CIPHERBENCH_HAVE_AESNI)
+    if (hardware)
+        cipher::aesni::decryptEcb(invRoundKeys, Nr, in, blocks, out);
+    else
+#endif
+        cipher::aesct::decryptEcb(slicedKeys, Nr, in, blocks, out);
+    keepState(state, out + blockSize * (blocks - 1));
+}
+
+void AesContext::encryptBlocksCbc(unsigned char *in, std::size_t blocks,
+                                  const unsigned char *last, unsigned char *out,
+                                  unsigned char *iv)
+{
+#if defined(CIPHERBENCH_HAVE_AESNI)
+    if (hardware)
+        cipher::aesni::encryptCbc(roundKeys, Nr, in, blocks, last, out, iv);
+    else
+#endif
+        cipher::aesct::encryptCbc(slicedKeys, Nr, in, blocks, last, out, iv);
+    keepState(state, out + blockSize * blocks);
+}
+
+void AesContext::decryptBlocksCbc(const unsigned char *in, std::size_t blocks,
+                                  unsigned char *out, unsigned char *iv)
+{
+    // The state is the last block as InvCipher left it, before the chaining
+    // value went in; that value may be overwritten by the output, so keep it.
+    unsigned char lastChain[blockSize];
+    std::memcpy(lastChain, blocks > 1 ? in + blockSize * (blocks - 2) : iv, blockSize);
+#if defined(CIPHERBENCH_HAVE_AESNI)
+    if (hardware)
+        cipher::aesni::decryptCbc(invRoundKeys, Nr, in, blocks, out, iv);
+    else
+#endif
+        cipher::aesct::decryptCbc(slicedKeys, Nr, in, blocks, out, iv);
+    xorBlock(lastChain, out + blockSize * (blocks - 1));
+    keepState(state, lastChain);
+    cipher::secureWipe(lastChain, sizeof lastChain);
 }
 
 void AesContext::encryptBlock(const unsigned char *in, unsigned char *out)
 {
-    cipherBlock(encKeys, Nr, in, out);
-    keepState(state, out);
+    encryptBlocksEcb(nullptr, 0, in, out);
 }
 
 void AesContext::decryptBlock(const unsigned char *in, unsigned char *out)
 {
-    equivalentInvCipherBlock(decKeys, Nr, in, out);
-    keepState(state, out);
+    decryptBlocksEcb(in, 1, out);
 }
 
 AesCipher::AesCipher()
@@ -438,14 +341,10 @@ int AesCipher::encryptEcb(char *in, unsigned int length, char *out)
         || !paddedLengthFits(length))
         return 0;
     const unsigned char *src = reinterpret_cast<const unsigned char *>(in);
-    unsigned char *dst = reinterpret_cast<unsigned char *>(out);
     const unsigned int full = length / blockSize;
-    for (unsigned int i = 0; i < full; ++i)
-        context->encryptBlock(src + i * blockSize, dst + i * blockSize);
-
     unsigned char last[blockSize];
     buildPaddingBlock(last, src + full * blockSize, length % blockSize);
-    context->encryptBlock(last, dst + full * blockSize);
+    context->encryptBlocksEcb(src, full, last, reinterpret_cast<unsigned char *>(out));
     cipher::secureWipe(last, sizeof last);
     return static_cast<int>((full + 1) * blockSize);
 }
@@ -455,9 +354,8 @@ int AesCipher::decryptEcb(char *in, unsigned int length, unsigned char *out)
     if (context == nullptr || out == nullptr || in == nullptr || length == 0
         || length % blockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
         return 0;
-    const unsigned char *src = reinterpret_cast<const unsigned char *>(in);
-    for (unsigned int i = 0; i < length; i += blockSize)
-        context->decryptBlock(src + i, out + i);
+    context->decryptBlocksEcb(reinterpret_cast<const unsigned char *>(in), length / blockSize,
+                              out);
     return removePadding(out, length);
 }
 
@@ -466,26 +364,16 @@ int AesCipher::encryptCbc(char *in, unsigned int length, char *out, char *iv)
     if (context == nullptr || out == nullptr || iv == nullptr
         || (in == nullptr && length != 0) || !paddedLengthFits(length))
         return 0;
+    // The chaining value is XORed into the caller's full blocks in place, so
+    // the input buffer holds plaintext XOR chaining value afterwards: that is
+    // the engine's documented behaviour, and it saves a copy.
     unsigned char *src = reinterpret_cast<unsigned char *>(in);
-    unsigned char *dst = reinterpret_cast<unsigned char *>(out);
-    unsigned char *chain = reinterpret_cast<unsigned char *>(iv);
     const unsigned int full = length / blockSize;
-    for (unsigned int i = 0; i < full; ++i) {
-        // The chaining value is XORed into the caller's block in place, so
-        // the input buffer holds plaintext XOR chaining value afterwards:
-        // that is the engine's documented behaviour, and it saves a copy.
-        unsigned char *block = src + i * blockSize;
-        xorBlock(block, chain);
-        context->encryptBlock(block, dst + i * blockSize);
-        std::memcpy(chain, dst + i * blockSize, blockSize);
-    }
-
     unsigned char last[blockSize];
     buildPaddingBlock(last, src + full * blockSize, length % blockSize);
-    xorBlock(last, chain);
-    context->encryptBlock(last, dst + full * blockSize);
+    context->encryptBlocksCbc(src, full, last, reinterpret_cast<unsigned char *>(out),
+                              reinterpret_cast<unsigned char *>(iv));
     cipher::secureWipe(last, sizeof last);
-    std::memcpy(chain, dst + full * blockSize, blockSize);
     return static_cast<int>((full + 1) * blockSize);
 }
 
@@ -494,15 +382,7 @@ int AesCipher::decryptCbc(char *in, unsigned int length, unsigned char *out, cha
     if (context == nullptr || out == nullptr || in == nullptr || iv == nullptr || length == 0
         || length % blockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
         return 0;
-    const unsigned char *src = reinterpret_cast<const unsigned char *>(in);
-    unsigned char *chain = reinterpret_cast<unsigned char *>(iv);
-    unsigned char cipherBlock[blockSize];
-    for (unsigned int i = 0; i < length; i += blockSize) {
-        // Keep the cipher block before writing: the output may share the input's memory.
-        std::memcpy(cipherBlock, src + i, blockSize);
-        context->decryptBlock(cipherBlock, out + i);
-        xorBlock(out + i, chain);
-        std::memcpy(chain, cipherBlock, blockSize);
-    }
+    context->decryptBlocksCbc(reinterpret_cast<const unsigned char *>(in), length / blockSize,
+                              out, reinterpret_cast<unsigned char *>(iv));
     return removePadding(out, length);
 }

@@ -3,8 +3,23 @@
 
 // AES (FIPS-197) with ECB and CBC buffer modes and PKCS#7 padding.
 // Buffer contract: operations return the bytes written, 0 for failure.
+//
+// Two implementations compute the same results: the processor's AES
+// instructions where it has them (x86-64 AES-NI, detected at run time), and
+// a constant-time bit-sliced one everywhere else. A context takes the one in
+// force when its key is expanded.
 
+#include <cstddef>
 #include <cstdint>
+
+// True when contexts keyed from now on use the AES instructions: the
+// processor has them and the portable rounds are not forced.
+bool aesUsesHardware();
+// Forces the constant-time portable rounds (true) or allows the instructions
+// again (false) for contexts keyed afterwards. The environment variable
+// CIPHERBENCH_AES_PORTABLE, set to anything but empty or "0", forces them from
+// the start of the process.
+void aesForcePortable(bool force);
 
 class AesContext
 {
@@ -28,11 +43,25 @@ public:
     unsigned char roundKeys[240];
 
 private:
-    // roundKeys as column words (row r in bits 8r to 8r + 7): the schedule w
-    // for encryption, and dw of the equivalent inverse cipher (FIPS-197
-    // 5.3.5) for decryption.
-    std::uint32_t encKeys[60];
-    std::uint32_t decKeys[60];
+    friend class AesCipher;
+
+    // The buffer operations' block work; `last` is a block of the caller's
+    // own that follows the `blocks` input blocks (the padding block).
+    void encryptBlocksEcb(const unsigned char *in, std::size_t blocks, const unsigned char *last,
+                          unsigned char *out);
+    void decryptBlocksEcb(const unsigned char *in, std::size_t blocks, unsigned char *out);
+    void encryptBlocksCbc(unsigned char *in, std::size_t blocks, const unsigned char *last,
+                          unsigned char *out, unsigned char *iv);
+    void decryptBlocksCbc(const unsigned char *in, std::size_t blocks, unsigned char *out,
+                          unsigned char *iv);
+
+    // roundKeys in the form the chosen rounds need: bit-sliced for the
+    // portable ones (8 words per round key, for each direction), or for the instructions the
+    // equivalent inverse cipher's keys (FIPS-197 5.3.5), last round first;
+    // the instructions encrypt from roundKeys itself.
+    std::uint64_t slicedKeys[240];
+    unsigned char invRoundKeys[240];
+    bool hardware;
 };
 
 class AesCipher

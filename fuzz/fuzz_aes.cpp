@@ -1,6 +1,8 @@
 // Arbitrary bytes into the AES engine. The first byte chooses the key length
-// (16, 24, 32, or any length 0 to 39 read from the next byte), the mode and
-// the check; then come the key, the IV (CBC) and the payload. Every buffer
+// (16, 24, 32, or any length 0 to 39 read from the next byte), the mode, the
+// check and the rounds (AES instructions or portable); then come the key, the
+// IV (CBC) and the payload. Where the processor has the AES instructions,
+// the first operation also runs on the other rounds and must agree exactly. Every buffer
 // is a heap block of exactly the size the engine's contract names, so
 // AddressSanitizer reports any access past it.
 
@@ -65,7 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const bool validKey = keyLength == 16 || keyLength == 24 || keyLength == 32;
     const unsigned int length = static_cast<unsigned int>(size);
+    const bool portable = (selector & 16) != 0;
 
+    aesForcePortable(false);
+    const bool bothRounds = aesUsesHardware();
+    aesForcePortable(!portable);
+    AesCipher other;
+    other.setKey(keyLength, key.get());
+    aesForcePortable(portable);
     AesCipher cipher;
     cipher.setKey(keyLength, key.get());
     check(cipher.hasContext() == validKey);
@@ -77,6 +86,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::unique_ptr<unsigned char[]> out(new unsigned char[size]);
         const int read = cbc ? cipher.decryptCbc(in.get(), length, out.get(), iv.get())
                              : cipher.decryptEcb(in.get(), length, out.get());
+        if (bothRounds && validKey && length != 0 && length % 16 == 0) {
+            std::unique_ptr<unsigned char[]> out2(new unsigned char[size]);
+            std::unique_ptr<char[]> iv2 = copyOf(ivStart, 16);
+            const int read2 = cbc ? other.decryptCbc(in.get(), length, out2.get(), iv2.get())
+                                  : other.decryptEcb(in.get(), length, out2.get());
+            check(read2 == read && std::memcmp(out.get(), out2.get(), size) == 0
+                  && std::memcmp(iv.get(), iv2.get(), 16) == 0);
+        }
         if (!validKey || length == 0 || length % 16 != 0) {
             check(read == 0);
         } else if (read != 0) {
@@ -96,6 +113,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!validKey) {
         check(written == 0);
         return 0;
+    }
+    if (bothRounds) {
+        // CBC changes the input blocks, so the other rounds get the original.
+        std::unique_ptr<char[]> in2 = copyOf(data, size);
+        std::unique_ptr<char[]> cipherText2(new char[size + 16]);
+        std::unique_ptr<char[]> iv2 = copyOf(ivStart, 16);
+        const int written2 = cbc ? other.encryptCbc(in2.get(), length, cipherText2.get(), iv2.get())
+                                 : other.encryptEcb(in2.get(), length, cipherText2.get());
+        check(written2 == written
+              && std::memcmp(cipherText.get(), cipherText2.get(), std::size_t(written)) == 0
+              && std::memcmp(iv.get(), iv2.get(), 16) == 0
+              && (size == 0 || std::memcmp(in.get(), in2.get(), size) == 0));
     }
     check(written == int(length / 16 + 1) * 16);
     if (cbc)

@@ -1,4 +1,5 @@
 #include "cipher/aes.h"
+#include "cipher/aes_ct.h"
 #include "cipher/detail.h"
 
 #include "enginereference.h"
@@ -67,6 +68,74 @@ QByteArray referenceEncrypt(const QByteArray &key, bool cbc, const QByteArray &i
     return reference.run(true, key, cbc ? iv : QByteArray(), plain, true);
 }
 
+// What the processor offers, asked independently of the engine's own CPUID
+// check.
+bool processorHasAesInstructions()
+{
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("aes") && __builtin_cpu_supports("sse4.1");
+#else
+    return false;
+#endif
+}
+
+// Restores the choice of rounds a test changed, however it ends.
+struct PathRestorer
+{
+    const bool hardware = aesUsesHardware();
+    ~PathRestorer() { aesForcePortable(!hardware); }
+};
+
+// The state field holds a block as the matrix, row by row.
+QByteArray asMatrix(const QByteArray &block)
+{
+    QByteArray m(16, '\0');
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            m[4 * r + c] = block[4 * c + r];
+    return m;
+}
+
+// One buffer operation's whole observable effect, for comparing the rounds.
+struct Outcome
+{
+    int result = 0;
+    QByteArray out, in, iv;
+    bool operator==(const Outcome &o) const
+    {
+        return result == o.result && out == o.out && in == o.in && iv == o.iv;
+    }
+};
+
+enum Operation { EncryptEcb, DecryptEcb, EncryptCbc, DecryptCbc };
+
+// In place, the output is the input buffer itself, with room for the
+// padding block.
+Outcome runOperation(bool portable, const QByteArray &key, Operation op, const QByteArray &input,
+                     const QByteArray &iv, bool inPlace)
+{
+    aesForcePortable(portable);
+    AesCipher cipher;
+    cipher.setKey(int(key.size()), key.constData());
+    Outcome o;
+    QByteArray in = input + QByteArray(16, '\x7e');
+    QByteArray out(in.size(), '\x5a');
+    o.iv = iv;
+    char *target = inPlace ? in.data() : out.data();
+    unsigned char *utarget = reinterpret_cast<unsigned char *>(target);
+    const unsigned int length = unsigned(input.size());
+    switch (op) {
+    case EncryptEcb: o.result = cipher.encryptEcb(in.data(), length, target); break;
+    case DecryptEcb: o.result = cipher.decryptEcb(in.data(), length, utarget); break;
+    case EncryptCbc: o.result = cipher.encryptCbc(in.data(), length, target, o.iv.data()); break;
+    case DecryptCbc: o.result = cipher.decryptCbc(in.data(), length, utarget, o.iv.data()); break;
+    }
+    o.out = inPlace ? in : out;
+    o.in = in;
+    return o;
+}
+
 const QByteArray sp80038aPlain = fromHex("6bc1bee22e409f96e93d7e117393172a"
                                          "ae2d8a571e03ac9c9eb76fac45af8e51"
                                          "30c81c46a35ce411e5fbc1191a0a52ef"
@@ -84,7 +153,11 @@ class TestAes : public QObject
     Q_OBJECT
 
 private slots:
+    void roundsInUse();
     void sBoxIsPermutationAndInverse();
+    void computedSBoxMatchesTables();
+    void blockFunctionsKeepState();
+    void contextWithoutValidKey();
     void blockKnownAnswers_data();
     void blockKnownAnswers();
     void bufferKnownAnswers_data();
@@ -106,7 +179,55 @@ private slots:
     void roundTrip();
     void differential_data();
     void differential();
+    void pathsAgree_data();
+    void pathsAgree();
 };
+
+void TestAes::roundsInUse()
+{
+    PathRestorer restore;
+    const QByteArray forced = qgetenv("CIPHERBENCH_AES_PORTABLE");
+    const bool forcedByEnvironment = !forced.isEmpty() && forced != "0";
+    qInfo("AES rounds of this run: %s",
+          aesUsesHardware() ? "AES instructions" : "constant-time portable");
+    QCOMPARE(aesUsesHardware(), processorHasAesInstructions() && !forcedByEnvironment);
+    aesForcePortable(true);
+    QVERIFY(!aesUsesHardware());
+    aesForcePortable(false);
+    QCOMPARE(aesUsesHardware(), processorHasAesInstructions());
+}
+
+void TestAes::computedSBoxMatchesTables()
+{
+    // The portable rounds compute the S-box; every byte against FIPS-197.
+    const unsigned char *box = cipher::aesSBox();
+    const unsigned char *inverse = cipher::aesInvSBox();
+    for (int x = 0; x < 256; ++x) {
+        QCOMPARE(int(cipher::aesct::subByte(uchar(x))), int(box[x]));
+        QCOMPARE(int(cipher::aesct::invSubByte(uchar(x))), int(inverse[x]));
+    }
+    // FIPS-197 A.1, i = 4: SubWord(cf4f3c09) = 8a84eb01 (byte j in bits 8j..).
+    QCOMPARE(cipher::aesct::subWord(0x093c4fcfu), 0x01eb848au);
+}
+
+void TestAes::blockFunctionsKeepState()
+{
+    // The context's state is the matrix of the block a block function
+    // produced last, row by row, even when it wrote over its input.
+    for (int keyLength : {16, 24, 32}) {
+        const QByteArray key = QByteArray("0123456789abcdefghijklmnopqrstuv").left(keyLength);
+        AesContext context(keyLength, uchars(key));
+        QByteArray block("sixteen byte blk");
+        const QByteArray plain = block;
+        unsigned char *bytes = reinterpret_cast<unsigned char *>(block.data());
+        context.encryptBlock(bytes, bytes);
+        QVERIFY(block != plain);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(context.state), 16), asMatrix(block));
+        context.decryptBlock(bytes, bytes);
+        QCOMPARE(block, plain);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(context.state), 16), asMatrix(plain));
+    }
+}
 
 void TestAes::sBoxIsPermutationAndInverse()
 {
@@ -601,6 +722,83 @@ void TestAes::differential()
                                      .arg(QString(key.toHex()), QString(iv.toHex()))));
             if (cbc)
                 QCOMPARE(ivBuffer, length > 0 ? cipherText.right(16) : iv);
+        }
+    }
+}
+
+void TestAes::contextWithoutValidKey()
+{
+    // The window never builds one, but a context given another key length
+    // must stay within its own arrays (ASan watches) and still invert itself.
+    const QByteArray key(20, 'k');
+    AesContext context(20, uchars(key));
+    QCOMPARE(context.Nk, 0);
+    QCOMPARE(context.Nr, 0);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(context.roundKeys), 240),
+             QByteArray(240, '\0'));
+    const QByteArray plain("sixteen byte blk");
+    QByteArray block(16, '\0'), back(16, '\0');
+    context.encryptBlock(uchars(plain), reinterpret_cast<unsigned char *>(block.data()));
+    context.decryptBlock(uchars(block), reinterpret_cast<unsigned char *>(back.data()));
+    QCOMPARE(back, plain);
+}
+
+void TestAes::pathsAgree_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<bool>("inPlace");
+    const char *names[] = {"encryptEcb", "decryptEcb", "encryptCbc", "decryptCbc"};
+    for (int op = EncryptEcb; op <= DecryptCbc; ++op)
+        for (bool inPlace : {false, true})
+            QTest::newRow(qPrintable(QString("%1, %2").arg(names[op],
+                                                           inPlace ? "in place" : "separate output")))
+                << op << inPlace;
+}
+
+// The instructions and the portable rounds give the same return value,
+// output, IV and changed input, for lengths around every multiple of the
+// blocks the two keep in flight (4 and 8), refused lengths included.
+void TestAes::pathsAgree()
+{
+    QFETCH(int, operation);
+    QFETCH(bool, inPlace);
+    if (!processorHasAesInstructions())
+        QSKIP("no AES instructions on this processor: only the portable rounds run");
+    PathRestorer restore;
+    const Operation op = Operation(operation);
+    const bool encrypt = op == EncryptEcb || op == EncryptCbc;
+    std::mt19937_64 rng(differentialSeed() + 77 * operation + inPlace);
+    for (int n = 0; n < 2000; ++n) {
+        const int keyLength = 16 + 8 * randomInt(rng, 0, 2);
+        const QByteArray key = randomBytes(rng, keyLength);
+        const QByteArray iv = randomBytes(rng, 16);
+        int length = encrypt ? randomInt(rng, 0, 300) : 16 * randomInt(rng, 0, 20);
+        if (!encrypt && randomInt(rng, 0, 9) == 0)
+            length += randomInt(rng, 1, 15);
+        QByteArray input = randomBytes(rng, length);
+        if (!encrypt && length >= 16 && randomInt(rng, 0, 1) == 0) {
+            // A valid last padding byte now and then, so both outcomes occur.
+            QByteArray plain = randomBytes(rng, length);
+            plain[length - 1] = char(randomInt(rng, 0, 16));
+            EvpReference reference(qPrintable(QString("AES-%1-%2").arg(keyLength * 8)
+                                                  .arg(op == DecryptCbc ? "CBC" : "ECB")));
+            input = reference.run(true, key, op == DecryptCbc ? iv : QByteArray(), plain);
+        }
+        const Outcome hardware = runOperation(false, key, op, input, iv, inPlace);
+        const Outcome portable = runOperation(true, key, op, input, iv, inPlace);
+        if (!(hardware == portable))
+            QFAIL(qPrintable(QString("case %1: length %2, key %3, iv %4, result %5 / %6")
+                                 .arg(n).arg(length)
+                                 .arg(QString(key.toHex()), QString(iv.toHex()))
+                                 .arg(hardware.result).arg(portable.result)));
+        if (inPlace) {
+            // Writing over the input gives what a separate output receives.
+            const Outcome separate = runOperation(true, key, op, input, iv, false);
+            const bool refused = !encrypt && (length == 0 || length % 16 != 0);
+            const int written = encrypt ? (length / 16 + 1) * 16 : refused ? 0 : length;
+            QCOMPARE(portable.result, separate.result);
+            QCOMPARE(portable.out.left(written), separate.out.left(written));
+            QCOMPARE(portable.iv, separate.iv);
         }
     }
 }
