@@ -98,22 +98,14 @@ void MainWindow::on_txtDecBASE64_textChanged()
 
 void MainWindow::on_cboxInCodeBASE64_currentIndexChanged(QString arg1)
 {
-    const QString text = ui->txtEncBASE64->toPlainText();
-    QByteArray bytes = text.toUtf8();
-    if (arg1.contains(QStringLiteral("字符串"))) {
-        ui->labEncTagBASE64->setText(tr("待编解码字符串："));
-        ui->labEncNumBASE64->setText(QString::number(bytes.size(), 10));
-        ui->labEncUnitBASE64->setText(tr("位"));
-        inCodeHexBASE64 = false;
-        return;
-    }
-    if (isHexStr(text))
-        bytes = readHex(text);
-    ui->txtEncBASE64->setPlainText(bytesToHexStr(bytes, 16, true, QLatin1Char(' ')));
-    ui->labEncTagBASE64->setText(tr("待编解码十六进制："));
-    ui->labEncNumBASE64->setText(QString::number(bytes.size(), 10));
-    ui->labEncUnitBASE64->setText(tr("个字节"));
-    inCodeHexBASE64 = true;
+    const bool hex = !arg1.contains(QStringLiteral("字符串"));
+    // Towards hex this runs the input handler while the flag still holds the
+    // old form; the row written below is the one that stays.
+    const qsizetype count = switchInputCode(ui->txtEncBASE64, hex);
+    ui->labEncTagBASE64->setText(hex ? tr("待编解码十六进制：") : tr("待编解码字符串："));
+    ui->labEncNumBASE64->setText(QString::number(count, 10));
+    ui->labEncUnitBASE64->setText(hex ? tr("个字节") : tr("位"));
+    inCodeHexBASE64 = hex;
 }
 
 void MainWindow::on_cboxOutCodeBASE64_currentIndexChanged(QString arg1)

@@ -256,26 +256,14 @@ void MainWindow::on_txtDecDES_textChanged()
 
 void MainWindow::on_cboxInCodeDES_currentIndexChanged(QString arg1)
 {
-    const QString text = ui->txtEncDES->toPlainText();
-    QByteArray bytes = utf8Bytes(text);
-
-    if (arg1.contains(QStringLiteral("字符串"))) {
-        ui->labEncTagDES->setText(tr("待加解密字符串："));
-        ui->labEncNumDES->setText(QString::number(bytes.size(), 10));
-        ui->labEncUnitDES->setText(tr("位"));
-        inCodeHexDES = false;
-        return;
-    }
-
-    if (isHexStr(text))
-        bytes = readHex(text);
-    // Runs the input handler while inCodeHexDES still holds the old form; the
-    // row written below is the one that stays.
-    ui->txtEncDES->setPlainText(bytesToHexStr(bytes, 16, true, QLatin1Char(' ')));
-    ui->labEncTagDES->setText(tr("待加解密十六进制："));
-    ui->labEncNumDES->setText(QString::number(bytes.size(), 10));
-    ui->labEncUnitDES->setText(tr("个字节"));
-    inCodeHexDES = true;
+    const bool hex = !arg1.contains(QStringLiteral("字符串"));
+    // Towards hex this runs the input handler while the flag still holds the
+    // old form; the row written below is the one that stays.
+    const qsizetype count = switchInputCode(ui->txtEncDES, hex);
+    ui->labEncTagDES->setText(hex ? tr("待加解密十六进制：") : tr("待加解密字符串："));
+    ui->labEncNumDES->setText(QString::number(count, 10));
+    ui->labEncUnitDES->setText(hex ? tr("个字节") : tr("位"));
+    inCodeHexDES = hex;
 }
 
 void MainWindow::on_cboxOutCodeDES_currentIndexChanged(QString arg1)

@@ -105,26 +105,14 @@ void MainWindow::on_txtEncHASH_textChanged()
 
 void MainWindow::on_cboxInTxtHASH_currentIndexChanged(QString arg1)
 {
-    const QString text = ui->txtEncHASH->toPlainText();
-    QByteArray bytes = text.toUtf8();
-
-    if (arg1.contains(tr("字符串"))) {
-        ui->labEncTagHASH->setText(tr("待校验字符串："));
-        ui->labEncNumHASH->setText(QString::number(bytes.size(), 10));
-        ui->labEncUnitHASH->setText(tr("位"));
-        inCodeHexHASH = false;
-        return;
-    }
-
-    if (isHexStr(text))
-        bytes = readHex(text);
-    // Runs the input handler while the flag still holds the old form; the
-    // counter row written below is the one that stays.
-    ui->txtEncHASH->setPlainText(bytesToHexStr(bytes, 16, true, QLatin1Char(' ')));
-    ui->labEncTagHASH->setText(tr("待校验十六进制："));
-    ui->labEncNumHASH->setText(QString::number(bytes.size(), 10));
-    ui->labEncUnitHASH->setText(tr("个字节"));
-    inCodeHexHASH = true;
+    const bool hex = !arg1.contains(QStringLiteral("字符串"));
+    // Towards hex this runs the input handler while the flag still holds the
+    // old form; the row written below is the one that stays.
+    const qsizetype count = switchInputCode(ui->txtEncHASH, hex);
+    ui->labEncTagHASH->setText(hex ? tr("待校验十六进制：") : tr("待校验字符串："));
+    ui->labEncNumHASH->setText(QString::number(count, 10));
+    ui->labEncUnitHASH->setText(hex ? tr("个字节") : tr("位"));
+    inCodeHexHASH = hex;
 }
 
 void MainWindow::on_btnCalcHASH_clicked()

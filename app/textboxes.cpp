@@ -156,3 +156,13 @@ PageBufferSource setPageBufferSource(PageBufferSource source)
     pageBufferSource = source ? source : newPageBuffer;
     return previous;
 }
+
+qsizetype switchInputCode(QTextEdit *box, bool toHex)
+{
+    const QString text = box->toPlainText();
+    if (!toHex)
+        return text.toUtf8().size();
+    const QByteArray bytes = isHexStr(text) ? readHex(text) : text.toUtf8();
+    box->setPlainText(bytesToHexStr(bytes, 16, true, QLatin1Char(' ')));
+    return bytes.size();
+}

@@ -1,6 +1,8 @@
 #ifndef CIPHERBENCH_APP_TEXTBOXES_H
 #define CIPHERBENCH_APP_TEXTBOXES_H
 
+#include <QtGlobal>
+
 #include <cstddef>
 #include <functional>
 
@@ -23,6 +25,13 @@ void prepareTextBox(QTextEdit *box);
 // any number of bad characters costs time linear in the text, not one nested
 // handler run per character.
 void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &showMessage);
+
+// The input-code switch of the DES, Base64 and hash pages. Towards the hex
+// form the box's text is replaced by spaced upper-case hex: of the bytes it
+// already reads to when it is hex, else of its UTF-8 bytes (the replacement
+// runs the box's text-changed handler before this returns). Towards the string
+// form the text stays. Returns the byte count for the box's counter row.
+qsizetype switchInputCode(QTextEdit *box, bool toHex);
 
 // Working buffers of the pages' engines and coders come from here: a buffer
 // of `size` bytes (at least one, freed with delete[]), or nullptr when it
