@@ -3,6 +3,7 @@
 
 #include "app/textboxes.h"
 #include "cipher/aes.h"
+#include "cipher/wipe.h"
 #include "codec/codec.h"
 
 #include <QDebug>
@@ -16,21 +17,6 @@ namespace {
 
 const char defaultIvAES[] = "7306158249371560";
 constexpr int aesBlock = 16;
-
-// Overwrites a secret in a way the compiler may not drop as a dead store.
-void wipe(void *data, std::size_t size)
-{
-    volatile unsigned char *p = static_cast<volatile unsigned char *>(data);
-    while (size--)
-        *p++ = 0;
-}
-
-void wipe(QByteArray &bytes)
-{
-    if (!bytes.isEmpty())
-        wipe(bytes.data(), std::size_t(bytes.size()));
-    bytes.clear();
-}
 
 // A zero-terminated copy of key material, wiped and freed when it goes.
 class SecretBuffer
@@ -49,7 +35,7 @@ public:
     ~SecretBuffer()
     {
         if (data) {
-            wipe(data, size);
+            cipher::secureWipe(data, size);
             delete[] data;
         }
     }
@@ -174,8 +160,8 @@ void MainWindow::on_btnEncAES_clicked()
     QByteArray ivBytes = ivBytesAES(ui->txtKeyOffsetAES->text());
     const SecretBuffer key(keyBytes, "key");
     SecretBuffer iv(ivBytes, "iv");
-    wipe(keyBytes);
-    wipe(ivBytes);
+    wipeSecret(keyBytes);
+    wipeSecret(ivBytes);
     if (!prepareAES(this, aesCipher, keyLengthAES(), key, iv))
         return;
 
@@ -196,7 +182,7 @@ void MainWindow::on_btnEncAES_clicked()
     const bool cbc = ui->cboxAlgAES->currentText().contains(QLatin1String("CBC"));
     const int n = cbc ? aesCipher->encryptCbc(plain.data(), unsigned(length), out.data, iv.get())
                       : aesCipher->encryptEcb(plain.data(), unsigned(length), out.data);
-    wipe(plain);
+    wipeSecret(plain);
 
     if (ui->cboxCModeAES->currentText().contains(QLatin1String("base64"))) {
         const int size = base64EncodedSize(n);
@@ -223,7 +209,7 @@ static int decryptAES(AesCipher *cipher, bool cbc, char *in, qsizetype length, c
     char chain[aesBlock];
     std::memcpy(chain, iv.get(), aesBlock);
     const int r = cipher->decryptCbc(in, unsigned(length), result, chain);
-    wipe(chain, sizeof chain);
+    cipher::secureWipe(chain, sizeof chain);
     return r;
 }
 
@@ -249,8 +235,8 @@ void MainWindow::on_btnDecAES_clicked()
     QByteArray ivBytes = ivBytesAES(ui->txtKeyOffsetAES->text());
     const SecretBuffer key(keyBytes, "key");
     const SecretBuffer iv(ivBytes, "iv");
-    wipe(keyBytes);
-    wipe(ivBytes);
+    wipeSecret(keyBytes);
+    wipeSecret(ivBytes);
     if (!prepareAES(this, aesCipher, keyLengthAES(), key, iv))
         return;
 

@@ -3,6 +3,7 @@
 
 #include "app/textboxes.h"
 #include "cipher/des.h"
+#include "cipher/wipe.h"
 #include "codec/codec.h"
 
 #include <QAbstractButton>
@@ -31,22 +32,6 @@ static QByteArray utf8Bytes(const QString &text)
 {
     QStringEncoder encoder(utf8Codec());
     return encoder(text);
-}
-
-// Through a volatile pointer, so the stores survive the optimiser even though
-// the memory is released right after.
-static void wipe(void *data, std::size_t size)
-{
-    volatile unsigned char *p = static_cast<volatile unsigned char *>(data);
-    while (size--)
-        *p++ = 0;
-}
-
-static void wipe(QByteArray &bytes)
-{
-    if (!bytes.isEmpty())
-        wipe(bytes.data(), std::size_t(bytes.size()));
-    bytes.clear();
 }
 
 static void showError(QWidget *parent, const QString &text)
@@ -123,7 +108,7 @@ static char *copyKey(const QByteArray &key, const char *name)
 static void releaseKey(char *key)
 {
     if (key) {
-        wipe(key, desKeyBytes);
+        cipher::secureWipe(key, desKeyBytes);
         delete[] key;
     }
 }
@@ -309,16 +294,16 @@ void MainWindow::runDES(bool encrypt)
                           : tr("没有可解密的数据！\n请输入后，继续操作。");
     }
     if (!refusal.isEmpty()) {
-        wipe(key1);
-        wipe(key2);
+        wipeSecret(key1);
+        wipeSecret(key2);
         showError(this, refusal);
         return;
     }
 
     char *key1Buffer = copyKey(key1, "key1");
     char *key2Buffer = (key1Buffer && tripleDES) ? copyKey(key2, "key2") : nullptr;
-    wipe(key1);
-    wipe(key2);
+    wipeSecret(key1);
+    wipeSecret(key2);
     if (!key1Buffer || (tripleDES && !key2Buffer)) {
         releaseKey(key1Buffer);
         releaseKey(key2Buffer);

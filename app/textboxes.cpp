@@ -1,5 +1,6 @@
 #include "app/textboxes.h"
 
+#include "cipher/wipe.h"
 #include "codec/codec.h"
 
 #include <QFont>
@@ -165,4 +166,11 @@ qsizetype switchInputCode(QTextEdit *box, bool toHex)
     const QByteArray bytes = isHexStr(text) ? readHex(text) : text.toUtf8();
     box->setPlainText(bytesToHexStr(bytes, 16, true, QLatin1Char(' ')));
     return bytes.size();
+}
+
+void wipeSecret(QByteArray &bytes)
+{
+    if (!bytes.isEmpty())
+        cipher::secureWipe(bytes.data(), std::size_t(bytes.size()));
+    bytes.clear();
 }

@@ -6,9 +6,10 @@
 #include <cstddef>
 #include <functional>
 
+class QByteArray;
 class QTextEdit;
 
-// Pieces shared by the text boxes of every page.
+// Pieces shared by the pages and their text boxes.
 
 // Set up a box so that long unbroken runs (Base64, unspaced hex) are laid out
 // in time linear in their length; texts, signals and counters are unchanged.
@@ -32,6 +33,10 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
 // runs the box's text-changed handler before this returns). Towards the string
 // form the text stays. Returns the byte count for the box's counter row.
 qsizetype switchInputCode(QTextEdit *box, bool toHex);
+
+// Wipes key material held in a byte array (through cipher::secureWipe), then
+// empties it.
+void wipeSecret(QByteArray &bytes);
 
 // Working buffers of the pages' engines and coders come from here: a buffer
 // of `size` bytes (at least one, freed with delete[]), or nullptr when it

@@ -4,13 +4,11 @@
 // Internals shared by the engines and their self-checks; not part of the
 // interface the window code uses.
 
+#include "cipher/wipe.h"
+
 #include <cstddef>
 
 namespace cipher {
-
-// Zeroes `size` bytes through a volatile pointer, so the stores survive even
-// when the buffer is never read again (the optimiser may drop a memset).
-void secureWipe(void *secret, std::size_t size);
 
 // Read-only views of the standards' substitution tables.
 const unsigned char *aesSBox();    // FIPS-197 Figure 7, 256 entries

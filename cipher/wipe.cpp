@@ -1,4 +1,4 @@
-#include "cipher/detail.h"
+#include "cipher/wipe.h"
 
 namespace cipher {
 
