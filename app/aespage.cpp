@@ -213,21 +213,6 @@ static int decryptAES(AesCipher *cipher, bool cbc, char *in, qsizetype length, c
     return r;
 }
 
-// Text made of hex digits only (whitespace aside), the form the hex output
-// of an encryption takes.
-static bool onlyHexDigits(const QString &text)
-{
-    bool any = false;
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if ((u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))
-            any = true;
-        else if (!c.isSpace())
-            return false;
-    }
-    return any;
-}
-
 void MainWindow::on_btnDecAES_clicked()
 {
     AesPress press(aesCipher);
@@ -261,7 +246,7 @@ void MainWindow::on_btnDecAES_clicked()
     // of blocks of it would also read as whole blocks of Base64, whose
     // decryption passes the padding check about once in fifteen: such text
     // is taken as the hex it almost surely is.
-    QByteArray hex = onlyHexDigits(text) ? readHex(text) : QByteArray();
+    QByteArray hex = isHexStr(text) ? readHex(text) : QByteArray();
     if (!hex.isEmpty() && hex.size() % aesBlock == 0) {
         out.reset(allocateWork(hex.size(), noDecryptBuffer));
         if (!out.data)
