@@ -108,7 +108,7 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
     const QString text = box->toPlainText();
     qsizetype bad = 0;
     for (QChar c : text) {
-        if (!c.isSpace() && !isHexDigit(c))
+        if (!isHexSpace(c) && !isHexDigit(c))
             ++bad;
     }
     if (bad == 0)
@@ -126,7 +126,7 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
     int start = end;
     while (start > 0 && bad > 0) {
         const QChar c = text.at(start - 1);
-        if (!c.isSpace() && !isHexDigit(c))
+        if (!isHexSpace(c) && !isHexDigit(c))
             --bad;
         --start;
     }
