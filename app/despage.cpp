@@ -95,7 +95,7 @@ static QString readKeyDES(const QString &text, bool keyHex, bool second, QByteAr
 // A key copy in a buffer of its own, as the engine reads it.
 static char *copyKey(const QByteArray &key, const char *name)
 {
-    char *buffer = new (std::nothrow) char[desKeyBytes];
+    char *buffer = allocatePageBuffer(desKeyBytes);
     if (!buffer) {
         qDebug("Unable to allocate memory for %s\n", name);
         return nullptr;
@@ -315,7 +315,7 @@ void MainWindow::runDES(bool encrypt)
     char *result = nullptr;
     desContext = new (std::nothrow) DesContext;
     if (desContext && input.size() <= INT_MAX - 8)
-        result = new (std::nothrow) char[std::size_t(input.size()) + 8];
+        result = allocatePageBuffer(std::size_t(input.size()) + 8);
     if (!result) {
         if (desContext)
             qDebug("Unable to allocate memory for encryptStr\n");
@@ -350,7 +350,7 @@ void MainWindow::runDES(bool encrypt)
         ui->txtDecDES->setPlainText(bytesToHexStr(QByteArray::fromRawData(result, count), 16, true,
                                                   QLatin1Char(' ')));
     } else {
-        char *base64 = new (std::nothrow) char[std::size_t(base64EncodedSize(count))];
+        char *base64 = allocatePageBuffer(std::size_t(base64EncodedSize(count)));
         if (base64) {
             base64Encode(result, base64, count);
             ui->txtDecDES->setPlainText(QString::fromLatin1(base64));

@@ -24,8 +24,9 @@
 #include <cstdlib>
 #include <new>
 
-// Allocation failures on demand: the page takes its working buffers with
-// new (std::nothrow); when armed, the n-th such allocation returns null.
+// Allocation failures on demand: the page takes its context and buffers with
+// new (std::nothrow) (the default source of page buffers does too); when
+// armed, the n-th such allocation returns null.
 namespace {
 int nothrowCallsToFail = 0; // 0: not armed
 int nothrowCallsSeen = 0;
