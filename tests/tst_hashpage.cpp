@@ -6,6 +6,7 @@
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 #include "support/pump.h"
+#include "support/testfiles.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -114,30 +115,6 @@ QString md5Lines(const QByteArray &digest)
 QString sha1Line(const QByteArray &digest)
 {
     return QStringLiteral("SHA1：") + QString::fromLatin1(digest.toHex().toUpper());
-}
-
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        return QString();
-    return path;
-}
-
-bool makeSparse(const QString &path, qint64 size)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.resize(size);
-}
-
-QByteArray randomBytes(qsizetype size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(seed);
-    for (char &c : bytes)
-        c = char(generator.bounded(256));
-    return bytes;
 }
 
 QString information(const QString &path)

@@ -3,6 +3,7 @@
 
 #include "app/readfile.h"
 #include "support/debugcapture.h"
+#include "support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,31 +54,6 @@ Run hashFile(const QString &path, QCryptographicHash::Algorithm algorithm)
     worker.start(QThread::InheritPriority);
     worker.wait();
     return run;
-}
-
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        return QString();
-    return path;
-}
-
-// A file of `size` bytes that takes no disk space: all holes.
-bool makeSparse(const QString &path, qint64 size)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.resize(size);
-}
-
-QByteArray randomBytes(qsizetype size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(seed);
-    for (char &c : bytes)
-        c = char(generator.bounded(256));
-    return bytes;
 }
 
 // The reference: libcrypto's digest of the same bytes.
