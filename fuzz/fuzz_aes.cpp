@@ -7,30 +7,13 @@
 // AddressSanitizer reports any access past it.
 
 #include "cipher/aes.h"
+#include "fuzz/fuzzbytes.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-
-namespace {
-
-std::unique_ptr<char[]> copyOf(const std::uint8_t *data, std::size_t size)
-{
-    std::unique_ptr<char[]> copy(new char[size]);
-    if (size != 0)
-        std::memcpy(copy.get(), data, size);
-    return copy;
-}
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
