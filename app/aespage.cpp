@@ -18,19 +18,23 @@ namespace {
 const char defaultIvAES[] = "7306158249371560";
 constexpr int aesBlock = 16;
 
-// A zero-terminated copy of key material, wiped and freed when it goes.
+// A zero-terminated copy of the UTF-8 form of key material, wiped and freed
+// when it goes; the intermediate byte array is wiped at once.
 class SecretBuffer
 {
 public:
-    SecretBuffer(const QByteArray &bytes, const char *name)
-        : size(std::size_t(bytes.size()) + 1), data(new (std::nothrow) char[size])
+    SecretBuffer(const QString &text, const char *name)
     {
-        if (!data) {
+        QByteArray bytes = text.toUtf8();
+        size = std::size_t(bytes.size()) + 1;
+        data = new (std::nothrow) char[size];
+        if (data) {
+            std::memcpy(data, bytes.constData(), size - 1);
+            data[size - 1] = '\0';
+        } else {
             qDebug("Unable to allocate memory for %s\n", name);
-            return;
         }
-        std::memcpy(data, bytes.constData(), size - 1);
-        data[size - 1] = '\0';
+        wipeSecret(bytes);
     }
     ~SecretBuffer()
     {
@@ -45,8 +49,8 @@ public:
     char *get() const { return data; }
 
 private:
-    std::size_t size;
-    char *data;
+    std::size_t size = 0;
+    char *data = nullptr;
 };
 
 // A working buffer of the engines; nullptr when it cannot be had.
@@ -148,20 +152,17 @@ static bool prepareAES(MainWindow *window, AesCipher *cipher, int keyLength,
     return true;
 }
 
-static QByteArray ivBytesAES(const QString &text)
+// Any IV text but one of exactly 16 characters means the default IV.
+static QString ivTextAES(const QString &text)
 {
-    return (text.size() == aesBlock ? text : QString::fromLatin1(defaultIvAES)).toUtf8();
+    return text.size() == aesBlock ? text : QString::fromLatin1(defaultIvAES);
 }
 
 void MainWindow::on_btnEncAES_clicked()
 {
     AesPress press(aesCipher);
-    QByteArray keyBytes = ui->txtKeyAES->text().toUtf8();
-    QByteArray ivBytes = ivBytesAES(ui->txtKeyOffsetAES->text());
-    const SecretBuffer key(keyBytes, "key");
-    SecretBuffer iv(ivBytes, "iv");
-    wipeSecret(keyBytes);
-    wipeSecret(ivBytes);
+    const SecretBuffer key(ui->txtKeyAES->text(), "key");
+    SecretBuffer iv(ivTextAES(ui->txtKeyOffsetAES->text()), "iv");
     if (!prepareAES(this, aesCipher, keyLengthAES(), key, iv))
         return;
 
@@ -216,12 +217,8 @@ static int decryptAES(AesCipher *cipher, bool cbc, char *in, qsizetype length, c
 void MainWindow::on_btnDecAES_clicked()
 {
     AesPress press(aesCipher);
-    QByteArray keyBytes = ui->txtKeyAES->text().toUtf8();
-    QByteArray ivBytes = ivBytesAES(ui->txtKeyOffsetAES->text());
-    const SecretBuffer key(keyBytes, "key");
-    const SecretBuffer iv(ivBytes, "iv");
-    wipeSecret(keyBytes);
-    wipeSecret(ivBytes);
+    const SecretBuffer key(ui->txtKeyAES->text(), "key");
+    const SecretBuffer iv(ivTextAES(ui->txtKeyOffsetAES->text()), "iv");
     if (!prepareAES(this, aesCipher, keyLengthAES(), key, iv))
         return;
 
