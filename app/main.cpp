@@ -8,6 +8,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(CIPHERBENCH_VERSION));
     app.setWindowIcon(applicationIcon());
     int code = 0;
     {

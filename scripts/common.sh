@@ -5,8 +5,10 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 
 # Packages everyone needs to build and show the window: compiler and build
 # tools, Qt 6 base (Core, Gui, Widgets, Test, moc/uic/rcc; the xcb platform
-# plugin ships in libqt6gui6) and a CJK font so the Chinese interface renders.
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6gui6 fonts-noto-cjk)
+# plugin ships in libqt6gui6), a CJK font so the Chinese interface renders,
+# and Qt's own translations so its dialogs and menus speak Chinese too.
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6gui6 fonts-noto-cjk
+    qt6-translations-l10n)
 
 ensure_packages() {
     local missing=()

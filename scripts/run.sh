@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds Cipherbench (installing what is missing) and starts it.
+# Builds Cipherbench (installing what is missing) and starts it. Only the
+# program is built, in build/release: none of the tests, benchmarks or
+# fuzzers, and none of the packages only they need.
 set -u
 source "$(dirname "$0")/common.sh"
 
 ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth
-ensure_configured default
-cmake --build --preset default --target cipherbench >/dev/null || {
-    cmake --build --preset default --target cipherbench
+ensure_configured release
+cmake --build --preset release --target cipherbench >/dev/null || {
+    cmake --build --preset release --target cipherbench
     exit 1
 }
 
@@ -31,4 +33,4 @@ if ! display_reachable; then
     echo "No graphical display is reachable from here, so the window cannot open; start it under a virtual display with: xvfb-run -a $0" >&2
     exit 1
 fi
-exec build/default/app/cipherbench "$@"
+exec build/release/app/cipherbench "$@"

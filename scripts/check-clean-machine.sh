@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Proves the README's two commands on fresh minimal Debian 12 roots (run as
+# root): in one root, ./scripts/run.sh under xvfb-run must open the window;
+# in a second, ./scripts/test.sh must pass. Each is the first thing run in
+# its root, on a clean clone of this repository's HEAD commit.
+#
+#   scripts/check-clean-machine.sh
+#
+# RUN_WINDOW_SECONDS bounds the run command (installing, building and
+# showing the window). The base root is cached under
+# ~/.cache/cipherbench/cleanroot; CLEANROOT_REFRESH=1 makes it anew.
+set -u
+source "$(dirname "$0")/common.sh"
+source scripts/cleanroot.sh
+
+RUN_WINDOW_SECONDS=${RUN_WINDOW_SECONDS:-2400}
+
+passed=()
+failed=()
+verdict() {
+    local line="clean Debian 12 roots:"
+    [ ${#passed[@]} -gt 0 ] && line+=" passed ${passed[*]}"
+    [ ${#passed[@]} -gt 0 ] && [ ${#failed[@]} -gt 0 ] && line+=";"
+    [ ${#failed[@]} -gt 0 ] && line+=" FAILED ${failed[*]}"
+    [ "$1" -ne 0 ] && [ ${#failed[@]} -eq 0 ] && line+=" (stopped early, exit $1)"
+    echo
+    echo "$line"
+}
+CLEANROOT_FINAL=verdict
+
+# Only the lines that tell how a long command is getting on; the whole output
+# stays in the log, whose end is shown when the command fails.
+progress() {
+    grep --line-buffered -E '^(== |Installing missing|[0-9]+% tests passed|Total Test time|Done: )' || true
+}
+
+check_run_command() {
+    cleanroot_new run
+    step "run command: ./scripts/run.sh under xvfb-run, the first thing run in the root"
+    local started=$SECONDS
+    cleanroot_show_window run ./scripts/run.sh 加解密工具 cipherbench "$RUN_WINDOW_SECONDS" || return 1
+    echo "run.sh passed in $((SECONDS - started)) s"
+}
+
+check_test_command() {
+    cleanroot_new test
+    step "test command: ./scripts/test.sh, the first thing run in a second root"
+    local log=$CLEANROOT_WORK/test.log started=$SECONDS
+    cleanroot_run test ./scripts/test.sh 2>&1 | tee "$log" | progress
+    local status=${PIPESTATUS[0]}
+    if [ "$status" -ne 0 ]; then
+        tail -n 80 "$log"
+        echo "test.sh failed (exit $status) after $((SECONDS - started)) s" >&2
+        return 1
+    fi
+    echo "test.sh passed in $((SECONDS - started)) s"
+}
+
+cleanroot_init
+if check_run_command; then passed+=(run.sh); else failed+=(run.sh); fi
+if check_test_command; then passed+=(test.sh); else failed+=(test.sh); fi
+[ ${#failed[@]} -eq 0 ]
