@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the Debian package (installing what is missing) from the hardened
+# release build, and prints its path: build/package/cipherbench_<version>_<arch>.deb.
+set -u
+source "$(dirname "$0")/common.sh"
+
+# file and dpkg-dev: CPack finds the binary's shared libraries and turns them
+# into the Depends line with dpkg-shlibdeps.
+ensure_packages "${BUILD_PACKAGES[@]}" file dpkg-dev >&2
+mkdir -p build
+rm -f build/package/cipherbench_*.deb
+cmake --workflow --preset package >build/package.log 2>&1 || {
+    cat build/package.log >&2
+    exit 1
+}
+deb=$(echo build/package/cipherbench_*.deb)
+[ -f "$deb" ] || { echo "CPack made no package" >&2; exit 1; }
+echo "$deb"
