@@ -136,9 +136,13 @@ cleanroot_run() {
             mount -t sysfs -o ro sysfs "$root/sys" &&
             mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm" &&
             mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts" || exit 1
+            # The shell stays PID 1 (the command is never exec-ed in its
+            # place): xvfb-run waits for SIGUSR1 from the X server it starts,
+            # and as PID 1 it never sees it and hangs.
             exec chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
                 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-                /bin/bash -c "cd /root/cipherbench && $1"
+                /bin/bash -c "cd /root/cipherbench || exit 1; $1
+exit \$?"
         ' cleanroot "$root" "$*"
 }
 
