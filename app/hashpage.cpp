@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/errorbox.h"
 #include "app/readfile.h"
 #include "app/textboxes.h"
 #include "codec/codec.h"
@@ -11,7 +12,6 @@
 #include <QDebug>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QStatusBar>
 
 // Set once the invalid-hex message of the input box has been shown, so one
@@ -84,23 +84,12 @@ void MainWindow::onButtonTextTypeGroupClicked(QAbstractButton *button)
 
 void MainWindow::on_txtEncHASH_textChanged()
 {
-    if (inCodeHexHASH)
-        guardHexBox(ui->txtEncHASH, &hexErrorShownHASH, [this] {
-            QMessageBox::critical(this, tr("错误提示！"),
-                                  tr("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。"));
-        });
-    hexErrorShownHASH = false;
-
+    guardHexInput(ui->txtEncHASH, inCodeHexHASH, &hexErrorShownHASH);
     const QString text = ui->txtEncHASH->toPlainText();
-    if (inCodeHexHASH) {
-        ui->labEncTagHASH->setText(tr("待校验十六进制："));
-        ui->labEncNumHASH->setText(QString::number(readHex(text).size(), 10));
-        ui->labEncUnitHASH->setText(tr("个字节"));
-    } else {
-        ui->labEncTagHASH->setText(tr("待校验字符串："));
-        ui->labEncNumHASH->setText(QString::number(text.toUtf8().size(), 10));
-        ui->labEncUnitHASH->setText(tr("位"));
-    }
+    if (inCodeHexHASH)
+        encRowHASH.show(CounterRow::Hex, readHex(text).size());
+    else
+        encRowHASH.show(CounterRow::String, text.toUtf8().size());
 }
 
 void MainWindow::on_cboxInTxtHASH_currentIndexChanged(QString arg1)
@@ -109,9 +98,7 @@ void MainWindow::on_cboxInTxtHASH_currentIndexChanged(QString arg1)
     // Towards hex this runs the input handler while the flag still holds the
     // old form; the row written below is the one that stays.
     const qsizetype count = switchInputCode(ui->txtEncHASH, hex);
-    ui->labEncTagHASH->setText(hex ? tr("待校验十六进制：") : tr("待校验字符串："));
-    ui->labEncNumHASH->setText(QString::number(count, 10));
-    ui->labEncUnitHASH->setText(hex ? tr("个字节") : tr("位"));
+    encRowHASH.show(hex ? CounterRow::Hex : CounterRow::String, count);
     inCodeHexHASH = hex;
 }
 
@@ -120,11 +107,11 @@ void MainWindow::on_btnCalcHASH_clicked()
     if (textModeHASH) {
         const QString text = ui->txtEncHASH->toPlainText();
         if (text.isEmpty()) {
-            QMessageBox::critical(this, tr("错误提示！"), tr("没有可校验的数据！\n请输入后，继续操作。"));
+            showErrorBox(this, ErrorText::NothingToHash);
             return;
         }
         const QByteArray bytes = inCodeHexHASH ? readHex(text) : text.toUtf8();
-        if (currentAlg == 4) {
+        if (currentAlg == AlgSHA1) {
             ui->statusBar->showMessage(tr("SHA1计算中..."), 2000);
             ui->txtDecHASH->setPlainText(
                 digestLayout(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1)));
@@ -139,7 +126,7 @@ void MainWindow::on_btnCalcHASH_clicked()
     }
 
     if (fileDigestHASH.isEmpty()) {
-        QMessageBox::critical(this, tr("错误提示！"), tr("没有可校验的数据！\n请选择文件后，继续操作。"));
+        showErrorBox(this, ErrorText::NoFileToHash);
         return;
     }
     // The tree may have moved on since the load; the digest's length says
@@ -186,7 +173,7 @@ void MainWindow::loadFileHASH(const QString &path)
     filePathHASH = path;
     fileWorker->fileName = filePathHASH;
     fileWorker->hashAlgorithm =
-        currentAlg == 4 ? QCryptographicHash::Sha1 : QCryptographicHash::Md5;
+        currentAlg == AlgSHA1 ? QCryptographicHash::Sha1 : QCryptographicHash::Md5;
     loadEndPendingHASH = true;
     fileWorker->start(QThread::InheritPriority);
 }

@@ -1,0 +1,20 @@
+#include "app/counterrow.h"
+
+#include "app/mainwindow.h"
+
+#include <QLabel>
+
+CounterRow::CounterRow(QWidget *box, QLabel *caption, QLabel *number, QLabel *unit,
+                       const char *stringCaption, const char *hexCaption)
+    : box(box), caption(caption), number(number), unit(unit), stringCaption(stringCaption),
+      hexCaption(hexCaption)
+{
+}
+
+void CounterRow::show(Form form, qsizetype count) const
+{
+    const bool hex = form == Hex && hexCaption;
+    caption->setText(MainWindow::tr(hex ? hexCaption : stringCaption));
+    number->setText(QString::number(count, 10));
+    unit->setText(hex ? MainWindow::tr("个字节") : MainWindow::tr("位"));
+}
