@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 
 #include <QLabel>
+#include <QWidget>
 
 CounterRow::CounterRow(QWidget *box, QLabel *caption, QLabel *number, QLabel *unit,
                        const char *stringCaption, const char *hexCaption)
@@ -17,4 +18,5 @@ void CounterRow::show(Form form, qsizetype count) const
     caption->setText(MainWindow::tr(hex ? hexCaption : stringCaption));
     number->setText(QString::number(count, 10));
     unit->setText(hex ? MainWindow::tr("个字节") : MainWindow::tr("位"));
+    box->setAccessibleDescription(number->text() + unit->text());
 }

@@ -10,6 +10,10 @@ class QWidget;
 // and a unit. In the string form the number counts UTF-8 bytes in "位", in
 // the hex form bytes in "个字节"; each form has its own caption. Captions and
 // units pass through MainWindow's tr().
+//
+// A screen reader takes the box's name from the caption, its buddy; the
+// number and unit reach it as the box's accessible description, which the
+// row keeps current.
 class CounterRow
 {
 public:

@@ -138,6 +138,12 @@ void MainWindow::initDESPage()
     updateKeyFormDES();
     connect(keyGroupDES, &QButtonGroup::buttonClicked, this, &MainWindow::onButtonkeyGroupClicked);
 
+    // Radio buttons speak their own text; the group's caption describes them.
+    for (QAbstractButton *button : algGroupDES->buttons())
+        button->setAccessibleDescription(ui->label_18->text());
+    for (QAbstractButton *button : keyGroupDES->buttons())
+        button->setAccessibleDescription(ui->label_22->text());
+
     // Each fill runs the combo's slot; the hex selection normalises the sample input.
     ui->cboxInCodeDES->clear();
     ui->cboxInCodeDES->addItem(tr("字符串"));

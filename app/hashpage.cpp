@@ -10,9 +10,15 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDebug>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QStatusBar>
+#include <QUrl>
+
+#include <functional>
+#include <utility>
 
 // Set once the invalid-hex message of the input box has been shown, so one
 // offending edit shows it once; cleared at the end of every handler run.
@@ -32,6 +38,48 @@ static QString digestLayout(const QByteArray &digest)
            + QStringLiteral("32位 MD5：") + hex;
 }
 
+namespace {
+
+// Takes the drags that carry URLs over the widgets it watches: `fileToLoad`
+// names the file a drag would load, or nothing when it is refused, and a
+// refused drag is not accepted (the cursor says so). Drags of plain text are
+// left to the widgets, so a text box inserts them as Qt does.
+class FileDropFilter : public QObject
+{
+public:
+    FileDropFilter(QObject *parent, std::function<QString(const QMimeData *)> fileToLoad,
+                   std::function<void(const QString &)> load)
+        : QObject(parent), fileToLoad(std::move(fileToLoad)), load(std::move(load))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove
+            && event->type() != QEvent::Drop)
+            return QObject::eventFilter(watched, event);
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!drop->mimeData() || !drop->mimeData()->hasUrls())
+            return false;
+        const QString path = fileToLoad(drop->mimeData());
+        if (path.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        if (event->type() == QEvent::Drop)
+            load(path);
+        return true;
+    }
+
+private:
+    std::function<QString(const QMimeData *)> fileToLoad;
+    std::function<void(const QString &)> load;
+};
+
+} // namespace
+
 void MainWindow::initHashPage()
 {
     textTypeGroupHASH = new QButtonGroup(this);
@@ -41,6 +89,8 @@ void MainWindow::initHashPage()
     updateTextTypeHASH();
     connect(textTypeGroupHASH, &QButtonGroup::buttonClicked, this,
             &MainWindow::onButtonTextTypeGroupClicked);
+    for (QAbstractButton *button : textTypeGroupHASH->buttons())
+        button->setAccessibleDescription(ui->label_11->text()); // as on the DES page
 
     ui->cboxInTxtHASH->clear();
     ui->cboxInTxtHASH->addItem(tr("字符串"));
@@ -61,6 +111,32 @@ void MainWindow::initHashPage()
     connect(fileWorker, &QThread::finished, this, &MainWindow::fileWorkerEndedHASH);
 
     fileDigestHASH.clear();
+
+    // A file dropped from a file manager loads as if chosen in the dialog.
+    // The input box is watched too, or in text mode it would take the URL
+    // as text.
+    auto *drops = new FileDropFilter(
+        this, [this](const QMimeData *data) { return fileToDropHASH(data); },
+        [this](const QString &path) { loadFileHASH(path); });
+    ui->tab_4->setAcceptDrops(true);
+    ui->tab_4->installEventFilter(drops);
+    ui->txtEncHASH->viewport()->installEventFilter(drops);
+}
+
+// The file a drop onto the page loads: only in file mode, with no load under
+// way, and only one local file that is not a folder.
+QString MainWindow::fileToDropHASH(const QMimeData *data) const
+{
+    if (textModeHASH || loadEndPendingHASH || fileWorker->isRunning())
+        return QString();
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return QString();
+    const QString path = urls.first().toLocalFile();
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        return QString();
+    return path;
 }
 
 void MainWindow::updateTextTypeHASH()

@@ -1,5 +1,6 @@
 #include "app/appicon.h"
 #include "app/mainwindow.h"
+#include "app/qttranslation.h"
 
 #include <QApplication>
 
@@ -9,6 +10,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     app.setWindowIcon(applicationIcon());
+    installQtChineseTranslation();
     int code = 0;
     {
         MainWindow window;

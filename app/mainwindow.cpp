@@ -101,6 +101,8 @@ void MainWindow::initMainWindow()
             new QTreeWidgetItem(group, QStringList(entry));
     }
     tree->expandAll();
+    // A tree view takes no name from its buddy; it is named by the caption all the same.
+    tree->setAccessibleName(ui->label_9->text());
 
     // The tree is the only way between pages.
     const QList<QTabBar *> bars = ui->tabWidget->findChildren<QTabBar *>();

@@ -10,6 +10,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QMimeData;
 class QTextEdit;
 class QTreeWidgetItem;
 class AesCipher;
@@ -105,6 +106,7 @@ public:
 
 private:
     void initHashPage();
+    QString fileToDropHASH(const QMimeData *data) const;
     void updateTextTypeHASH();
     void stopFileWorkerHASH();
     void retireFileLoadHASH();
