@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/qttranslation.h"
 #include "support/debugcapture.h"
+#include "support/whenmodal.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -19,10 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
-#include <QTimer>
 #include <QTranslator>
 
-#include <functional>
 
 namespace {
 
@@ -39,24 +38,6 @@ bool labelledBy(QWidget *widget, QLabel *label)
             return true;
     }
     return false;
-}
-
-// Runs `act` on the first visible modal widget of type T, from inside its
-// modal loop.
-template <class T>
-void whenModal(std::function<void(T *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *modal = qobject_cast<T *>(QApplication::activeModalWidget());
-        if (!modal || !modal->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(modal);
-    });
-    timer->start();
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "support/messageboxanswerer.h"
 #include "support/pump.h"
 #include "support/testfiles.h"
+#include "support/whenmodal.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -125,22 +126,6 @@ QString information(const QString &path)
     return QStringLiteral("文件：") + path + QStringLiteral("\n大小：") + QString::number(info.size())
            + QStringLiteral(" 字节\n修改时间：") + info.lastModified().toString(Qt::TextDate)
            + QStringLiteral("\n");
-}
-
-// Runs `act` on the file dialog once it is up (from inside its modal loop).
-void onFileDialog(std::function<void(QFileDialog *)> act)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(dialog);
-    });
-    timer->start();
 }
 
 // A drag from a file manager carrying `urls`, entered and then dropped on
@@ -466,7 +451,7 @@ void TestHashPage::fileDialogCancelled()
     QFileDialog::ViewMode view = QFileDialog::List;
     QString directory;
     QWidget *parent = nullptr;
-    onFileDialog([&](QFileDialog *dialog) {
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
         title = dialog->windowTitle();
         mode = dialog->fileMode();
         view = dialog->viewMode();
@@ -502,7 +487,7 @@ void TestHashPage::fileDialogChoosesFile()
     MainWindow window;
     Page page(window);
     page.fileMode->click();
-    onFileDialog([&](QFileDialog *dialog) {
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
         dialog->selectFile(path);
         static_cast<QDialog *>(dialog)->accept(); // QFileDialog narrows it to protected
     });
