@@ -1,23 +1,24 @@
 #include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/errorbox.h"
+#include "app/pagememory.h"
 #include "app/textboxes.h"
 #include "cipher/des.h"
-#include "cipher/wipe.h"
 #include "codec/codec.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QDebug>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <climits>
-#include <cstddef>
 #include <new>
+#include <optional>
 
 // Set once a box's invalid-input message has been shown, so that the nested
 // runs of its handler caused by the removal stay silent; cleared at the end of
@@ -34,11 +35,6 @@ static QByteArray utf8Bytes(const QString &text)
     return encoder(text);
 }
 
-static void showError(QWidget *parent, const QString &text)
-{
-    QMessageBox::critical(parent, MainWindow::tr("错误提示！"), text);
-}
-
 // The guard shared by both key boxes. Each backspace() re-enters the guard
 // through textChanged; `errorShown`, still set, keeps those runs silent. The
 // boxes hold at most 16 characters, so the nesting stays shallow.
@@ -50,7 +46,7 @@ static void guardKeyBox(QWidget *parent, QLineEdit *box, const QString &text, bo
         if (!digits.isEmpty() && !isHexStr(digits)) {
             if (!*errorShown) {
                 *errorShown = true;
-                showError(parent, MainWindow::tr("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。"));
+                showErrorBox(parent, ErrorText::InvalidHex);
             }
             box->backspace();
         }
@@ -60,7 +56,7 @@ static void guardKeyBox(QWidget *parent, QLineEdit *box, const QString &text, bo
         if (!text.isEmpty() && !keyChars.match(text).hasMatch()) {
             if (!*errorShown) {
                 *errorShown = true;
-                showError(parent, MainWindow::tr("输入数据不是有效的密钥！\n有效密钥范围：0~9、a~z、A~Z。"));
+                showErrorBox(parent, ErrorText::InvalidKeyChars);
             }
             box->backspace();
         }
@@ -68,50 +64,63 @@ static void guardKeyBox(QWidget *parent, QLineEdit *box, const QString &text, bo
     *errorShown = false;
 }
 
-// Reads one key box into `key`; returns the message that refuses it, or an
-// empty text when the key is a usable 8-byte block.
-static QString readKeyDES(const QString &text, bool keyHex, bool second, QByteArray *key)
+// Reads one key box into `key`; returns the message that refuses it, or
+// nothing when the key is a usable 8-byte block.
+static std::optional<ErrorText> readKeyDES(const QString &text, bool keyHex, bool second,
+                                           QByteArray *key)
 {
     if (keyHex) {
-        if (!isHexStr(text)) {
-            return second ? MainWindow::tr("key2不是有效的十六进制。\n十六进制举例：0x12,0x34，则填1234。")
-                          : MainWindow::tr("key1不是有效的十六进制。\n十六进制举例：0x12,0x34，则填1234。");
-        }
+        if (!isHexStr(text))
+            return second ? ErrorText::Key2NotHex : ErrorText::Key1NotHex;
         *key = readHex(text);
-        if (key->size() != desKeyBytes) {
-            return second ? MainWindow::tr("key2长度不对，必须是8字节。\n如：C4E2B9F07D3A5E18。")
-                          : MainWindow::tr("key1长度不对，必须是8字节。\n如：C4E2B9F07D3A5E18。");
-        }
+        if (key->size() != desKeyBytes)
+            return second ? ErrorText::Key2LengthHex : ErrorText::Key1LengthHex;
     } else {
         *key = utf8Bytes(text);
-        if (key->size() != desKeyBytes) {
-            return second ? MainWindow::tr("key2长度不对，必须是8字节。\n如：48201759。")
-                          : MainWindow::tr("key1长度不对，必须是8字节。\n如：48201759。");
-        }
+        if (key->size() != desKeyBytes)
+            return second ? ErrorText::Key2LengthChar : ErrorText::Key1LengthChar;
     }
-    return QString();
+    return std::nullopt;
 }
 
-// A key copy in a buffer of its own, as the engine reads it.
-static char *copyKey(const QByteArray &key, const char *name)
+// A key copy in a working buffer of its own, as the engine reads it.
+static WorkBuffer copyKey(const QByteArray &key, const char *name)
 {
-    char *buffer = allocatePageBuffer(desKeyBytes);
-    if (!buffer) {
-        qDebug("Unable to allocate memory for %s\n", name);
-        return nullptr;
-    }
-    for (int i = 0; i < desKeyBytes; ++i)
-        buffer[i] = key.at(i);
+    WorkBuffer buffer(desKeyBytes, name, WorkBuffer::Secret);
+    if (buffer)
+        std::copy_n(key.constData(), desKeyBytes, buffer.data());
     return buffer;
 }
 
-static void releaseKey(char *key)
+// The engine context of one press. Its storage is a working buffer like the
+// page's others, so that one source serves all of them; the context is
+// destroyed, its subkeys wiped, when the press ends.
+class DesPress
 {
-    if (key) {
-        cipher::secureWipe(key, desKeyBytes);
-        delete[] key;
+public:
+    explicit DesPress(DesContext *&slot) : slot(slot), storage(sizeof(DesContext), nullptr)
+    {
+        static_assert(alignof(DesContext) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__,
+                      "page buffers are aligned as new char[] is");
+        if (storage)
+            slot = new (storage.data()) DesContext;
     }
-}
+    ~DesPress()
+    {
+        if (storage) {
+            slot->~DesContext();
+            slot = nullptr;
+        }
+    }
+    DesPress(const DesPress &) = delete;
+    DesPress &operator=(const DesPress &) = delete;
+
+    explicit operator bool() const { return bool(storage); }
+
+private:
+    DesContext *&slot;
+    WorkBuffer storage;
+};
 
 void MainWindow::initDESPage()
 {
@@ -128,6 +137,12 @@ void MainWindow::initDESPage()
     ui->rbtnKeyHexDES->setChecked(true);
     updateKeyFormDES();
     connect(keyGroupDES, &QButtonGroup::buttonClicked, this, &MainWindow::onButtonkeyGroupClicked);
+
+    // Radio buttons speak their own text; the group's caption describes them.
+    for (QAbstractButton *button : algGroupDES->buttons())
+        button->setAccessibleDescription(ui->label_18->text());
+    for (QAbstractButton *button : keyGroupDES->buttons())
+        button->setAccessibleDescription(ui->label_22->text());
 
     // Each fill runs the combo's slot; the hex selection normalises the sample input.
     ui->cboxInCodeDES->clear();
@@ -205,38 +220,21 @@ void MainWindow::on_txtKey2DES_textChanged(const QString &arg1)
 
 void MainWindow::on_txtEncDES_textChanged()
 {
-    if (inCodeHexDES) {
-        guardHexBox(ui->txtEncDES, &hexErrorShownDES, [this] {
-            showError(this, tr("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。"));
-        });
-    }
-    hexErrorShownDES = false;
-
+    guardHexInput(ui->txtEncDES, inCodeHexDES, &hexErrorShownDES);
     const QString text = ui->txtEncDES->toPlainText();
-    if (inCodeHexDES) {
-        ui->labEncTagDES->setText(tr("待加解密十六进制："));
-        ui->labEncNumDES->setText(QString::number(readHex(text).size(), 10));
-        ui->labEncUnitDES->setText(tr("个字节"));
-    } else {
-        ui->labEncTagDES->setText(tr("待加解密字符串："));
-        ui->labEncNumDES->setText(QString::number(utf8Bytes(text).size(), 10));
-        ui->labEncUnitDES->setText(tr("位"));
-    }
+    if (inCodeHexDES)
+        encRowDES.show(CounterRow::Hex, readHex(text).size());
+    else
+        encRowDES.show(CounterRow::String, utf8Bytes(text).size());
 }
 
 void MainWindow::on_txtDecDES_textChanged()
 {
     const QString text = ui->txtDecDES->toPlainText();
-    if (outCodeHexDES) {
-        const qsizetype digits = utf8Bytes(removeWhitespace(text.trimmed())).size();
-        ui->labDecTagDES->setText(tr("解密十六进制："));
-        ui->labDecNumDES->setText(QString::number(digits / 2, 10));
-        ui->labDecUnitDES->setText(tr("个字节"));
-    } else {
-        ui->labDecTagDES->setText(tr("解密字符串："));
-        ui->labDecNumDES->setText(QString::number(utf8Bytes(text).size(), 10));
-        ui->labDecUnitDES->setText(tr("位"));
-    }
+    if (outCodeHexDES)
+        decRowDES.show(CounterRow::Hex, utf8Bytes(removeWhitespace(text.trimmed())).size() / 2);
+    else
+        decRowDES.show(CounterRow::String, utf8Bytes(text).size());
 }
 
 void MainWindow::on_cboxInCodeDES_currentIndexChanged(QString arg1)
@@ -245,26 +243,15 @@ void MainWindow::on_cboxInCodeDES_currentIndexChanged(QString arg1)
     // Towards hex this runs the input handler while the flag still holds the
     // old form; the row written below is the one that stays.
     const qsizetype count = switchInputCode(ui->txtEncDES, hex);
-    ui->labEncTagDES->setText(hex ? tr("待加解密十六进制：") : tr("待加解密字符串："));
-    ui->labEncNumDES->setText(QString::number(count, 10));
-    ui->labEncUnitDES->setText(hex ? tr("个字节") : tr("位"));
+    encRowDES.show(hex ? CounterRow::Hex : CounterRow::String, count);
     inCodeHexDES = hex;
 }
 
 void MainWindow::on_cboxOutCodeDES_currentIndexChanged(QString arg1)
 {
     const int n = switchHexBase64(ui->txtDecDES, arg1);
-    if (arg1.contains(QStringLiteral("base64"))) {
-        ui->labDecTagDES->setText(tr("解密字符串："));
-        ui->labDecNumDES->setText(QString::number(n, 10));
-        ui->labDecUnitDES->setText(tr("位"));
-        outCodeHexDES = false;
-    } else {
-        ui->labDecTagDES->setText(tr("解密十六进制："));
-        ui->labDecNumDES->setText(QString::number(n, 10));
-        ui->labDecUnitDES->setText(tr("个字节"));
-        outCodeHexDES = true;
-    }
+    outCodeHexDES = !arg1.contains(QStringLiteral("base64"));
+    decRowDES.show(outCodeHexDES ? CounterRow::Hex : CounterRow::String, n);
 }
 
 void MainWindow::on_btnEncDES_clicked()
@@ -281,87 +268,60 @@ void MainWindow::runDES(bool encrypt)
 {
     QByteArray key1;
     QByteArray key2;
-    QString refusal = readKeyDES(ui->txtKey1DES->text(), keyHexDES, false, &key1);
-    if (refusal.isEmpty() && tripleDES)
+    std::optional<ErrorText> refusal = readKeyDES(ui->txtKey1DES->text(), keyHexDES, false, &key1);
+    if (!refusal && tripleDES)
         refusal = readKeyDES(ui->txtKey2DES->text(), keyHexDES, true, &key2);
-    if (refusal.isEmpty() && tripleDES && key1 == key2) {
-        refusal = tr("3DES加解密时，密钥1和密钥2建议不要相同，不然无法发挥3DES的作用。\n"
-                     "如果密钥1和密钥2相同，相当于DES加密。请更改后，重新操作。");
-    }
+    if (!refusal && tripleDES && key1 == key2)
+        refusal = ErrorText::SameKeysDES;
     const QString text = ui->txtEncDES->toPlainText();
-    if (refusal.isEmpty() && text.isEmpty()) {
-        refusal = encrypt ? tr("没有可加密的数据！\n请输入后，继续操作。")
-                          : tr("没有可解密的数据！\n请输入后，继续操作。");
-    }
-    if (!refusal.isEmpty()) {
+    if (!refusal && text.isEmpty())
+        refusal = encrypt ? ErrorText::NothingToEncrypt : ErrorText::NothingToDecrypt;
+    if (refusal) {
         wipeSecret(key1);
         wipeSecret(key2);
-        showError(this, refusal);
+        showErrorBox(this, *refusal);
         return;
     }
 
-    char *key1Buffer = copyKey(key1, "key1");
-    char *key2Buffer = (key1Buffer && tripleDES) ? copyKey(key2, "key2") : nullptr;
+    const WorkBuffer key1Buffer = copyKey(key1, "key1\n");
+    const WorkBuffer key2Buffer = (key1Buffer && tripleDES) ? copyKey(key2, "key2\n") : WorkBuffer();
     wipeSecret(key1);
     wipeSecret(key2);
-    if (!key1Buffer || (tripleDES && !key2Buffer)) {
-        releaseKey(key1Buffer);
-        releaseKey(key2Buffer);
+    if (!key1Buffer || (tripleDES && !key2Buffer))
         return;
-    }
 
     const QByteArray input = inCodeHexDES ? readHex(text) : utf8Bytes(text);
 
-    char *result = nullptr;
-    desContext = new (std::nothrow) DesContext;
-    if (desContext && input.size() <= INT_MAX - 8)
-        result = allocatePageBuffer(std::size_t(input.size()) + 8);
-    if (!result) {
-        if (desContext)
-            qDebug("Unable to allocate memory for encryptStr\n");
-        delete desContext;
-        desContext = nullptr;
-        releaseKey(key1Buffer);
-        releaseKey(key2Buffer);
+    const DesPress press(desContext);
+    if (!press)
         return;
-    }
+    const WorkBuffer result(input.size() <= INT_MAX - 8 ? input.size() + 8 : -1, "encryptStr\n");
+    if (!result)
+        return;
 
     ui->statusBar->showMessage(encrypt ? tr("加密中...") : tr("解密中..."), 2000);
 
     const int length = int(input.size());
     int count;
-    desContext->setSubKey(key1Buffer, 0);
+    desContext->setSubKey(key1Buffer.data(), 0);
     if (tripleDES) {
-        desContext->setSubKey(key2Buffer, 1);
-        count = encrypt ? desContext->encrypt3Des(input.constData(), length, result)
-                        : desContext->decrypt3Des(input.constData(), length, result);
+        desContext->setSubKey(key2Buffer.data(), 1);
+        count = encrypt ? desContext->encrypt3Des(input.constData(), length, result.data())
+                        : desContext->decrypt3Des(input.constData(), length, result.data());
     } else {
-        count = encrypt ? desContext->encryptDes(input.constData(), length, result)
-                        : desContext->decryptDes(input.constData(), length, result);
+        count = encrypt ? desContext->encryptDes(input.constData(), length, result.data())
+                        : desContext->decryptDes(input.constData(), length, result.data());
     }
-    // The subkeys are wiped as the context goes.
-    delete desContext;
-    desContext = nullptr;
-    releaseKey(key1Buffer);
-    releaseKey(key2Buffer);
 
-    bool shown = true;
     if (outCodeHexDES) {
-        ui->txtDecDES->setPlainText(bytesToHexStr(QByteArray::fromRawData(result, count), 16, true,
-                                                  QLatin1Char(' ')));
+        ui->txtDecDES->setPlainText(bytesToHexStr(QByteArray::fromRawData(result.data(), count), 16,
+                                                  true, QLatin1Char(' ')));
     } else {
-        char *base64 = allocatePageBuffer(std::size_t(base64EncodedSize(count)));
-        if (base64) {
-            base64Encode(result, base64, count);
-            ui->txtDecDES->setPlainText(QString::fromLatin1(base64));
-            delete[] base64;
-        } else {
-            qDebug("Unable to allocate memory for base64\n");
-            shown = false;
-        }
+        const WorkBuffer base64(base64EncodedSize(count), "base64\n");
+        if (!base64)
+            return;
+        base64Encode(result.data(), base64.data(), count);
+        ui->txtDecDES->setPlainText(QString::fromLatin1(base64.data()));
     }
-    delete[] result;
-
-    if (shown)
-        ui->statusBar->showMessage(encrypt ? tr("加密完成！") : tr("解密完成！"), 2000);
+    ui->statusBar->showMessage(encrypt ? tr("加密完成！") : tr("解密完成！"), 2000);
 }

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/errorbox.h"
 #include "app/readfile.h"
 #include "app/textboxes.h"
 #include "codec/codec.h"
@@ -9,10 +10,15 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDebug>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
+#include <QMimeData>
 #include <QStatusBar>
+#include <QUrl>
+
+#include <functional>
+#include <utility>
 
 // Set once the invalid-hex message of the input box has been shown, so one
 // offending edit shows it once; cleared at the end of every handler run.
@@ -32,6 +38,48 @@ static QString digestLayout(const QByteArray &digest)
            + QStringLiteral("32位 MD5：") + hex;
 }
 
+namespace {
+
+// Takes the drags that carry URLs over the widgets it watches: `fileToLoad`
+// names the file a drag would load, or nothing when it is refused, and a
+// refused drag is not accepted (the cursor says so). Drags of plain text are
+// left to the widgets, so a text box inserts them as Qt does.
+class FileDropFilter : public QObject
+{
+public:
+    FileDropFilter(QObject *parent, std::function<QString(const QMimeData *)> fileToLoad,
+                   std::function<void(const QString &)> load)
+        : QObject(parent), fileToLoad(std::move(fileToLoad)), load(std::move(load))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove
+            && event->type() != QEvent::Drop)
+            return QObject::eventFilter(watched, event);
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (!drop->mimeData() || !drop->mimeData()->hasUrls())
+            return false;
+        const QString path = fileToLoad(drop->mimeData());
+        if (path.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        if (event->type() == QEvent::Drop)
+            load(path);
+        return true;
+    }
+
+private:
+    std::function<QString(const QMimeData *)> fileToLoad;
+    std::function<void(const QString &)> load;
+};
+
+} // namespace
+
 void MainWindow::initHashPage()
 {
     textTypeGroupHASH = new QButtonGroup(this);
@@ -41,6 +89,8 @@ void MainWindow::initHashPage()
     updateTextTypeHASH();
     connect(textTypeGroupHASH, &QButtonGroup::buttonClicked, this,
             &MainWindow::onButtonTextTypeGroupClicked);
+    for (QAbstractButton *button : textTypeGroupHASH->buttons())
+        button->setAccessibleDescription(ui->label_11->text()); // as on the DES page
 
     ui->cboxInTxtHASH->clear();
     ui->cboxInTxtHASH->addItem(tr("字符串"));
@@ -61,6 +111,32 @@ void MainWindow::initHashPage()
     connect(fileWorker, &QThread::finished, this, &MainWindow::fileWorkerEndedHASH);
 
     fileDigestHASH.clear();
+
+    // A file dropped from a file manager loads as if chosen in the dialog.
+    // The input box is watched too, or in text mode it would take the URL
+    // as text.
+    auto *drops = new FileDropFilter(
+        this, [this](const QMimeData *data) { return fileToDropHASH(data); },
+        [this](const QString &path) { loadFileHASH(path); });
+    ui->tab_4->setAcceptDrops(true);
+    ui->tab_4->installEventFilter(drops);
+    ui->txtEncHASH->viewport()->installEventFilter(drops);
+}
+
+// The file a drop onto the page loads: only in file mode, with no load under
+// way, and only one local file that is not a folder.
+QString MainWindow::fileToDropHASH(const QMimeData *data) const
+{
+    if (textModeHASH || loadEndPendingHASH || fileWorker->isRunning())
+        return QString();
+    const QList<QUrl> urls = data->urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return QString();
+    const QString path = urls.first().toLocalFile();
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        return QString();
+    return path;
 }
 
 void MainWindow::updateTextTypeHASH()
@@ -84,23 +160,12 @@ void MainWindow::onButtonTextTypeGroupClicked(QAbstractButton *button)
 
 void MainWindow::on_txtEncHASH_textChanged()
 {
-    if (inCodeHexHASH)
-        guardHexBox(ui->txtEncHASH, &hexErrorShownHASH, [this] {
-            QMessageBox::critical(this, tr("错误提示！"),
-                                  tr("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。"));
-        });
-    hexErrorShownHASH = false;
-
+    guardHexInput(ui->txtEncHASH, inCodeHexHASH, &hexErrorShownHASH);
     const QString text = ui->txtEncHASH->toPlainText();
-    if (inCodeHexHASH) {
-        ui->labEncTagHASH->setText(tr("待校验十六进制："));
-        ui->labEncNumHASH->setText(QString::number(readHex(text).size(), 10));
-        ui->labEncUnitHASH->setText(tr("个字节"));
-    } else {
-        ui->labEncTagHASH->setText(tr("待校验字符串："));
-        ui->labEncNumHASH->setText(QString::number(text.toUtf8().size(), 10));
-        ui->labEncUnitHASH->setText(tr("位"));
-    }
+    if (inCodeHexHASH)
+        encRowHASH.show(CounterRow::Hex, readHex(text).size());
+    else
+        encRowHASH.show(CounterRow::String, text.toUtf8().size());
 }
 
 void MainWindow::on_cboxInTxtHASH_currentIndexChanged(QString arg1)
@@ -109,9 +174,7 @@ void MainWindow::on_cboxInTxtHASH_currentIndexChanged(QString arg1)
     // Towards hex this runs the input handler while the flag still holds the
     // old form; the row written below is the one that stays.
     const qsizetype count = switchInputCode(ui->txtEncHASH, hex);
-    ui->labEncTagHASH->setText(hex ? tr("待校验十六进制：") : tr("待校验字符串："));
-    ui->labEncNumHASH->setText(QString::number(count, 10));
-    ui->labEncUnitHASH->setText(hex ? tr("个字节") : tr("位"));
+    encRowHASH.show(hex ? CounterRow::Hex : CounterRow::String, count);
     inCodeHexHASH = hex;
 }
 
@@ -120,11 +183,11 @@ void MainWindow::on_btnCalcHASH_clicked()
     if (textModeHASH) {
         const QString text = ui->txtEncHASH->toPlainText();
         if (text.isEmpty()) {
-            QMessageBox::critical(this, tr("错误提示！"), tr("没有可校验的数据！\n请输入后，继续操作。"));
+            showErrorBox(this, ErrorText::NothingToHash);
             return;
         }
         const QByteArray bytes = inCodeHexHASH ? readHex(text) : text.toUtf8();
-        if (currentAlg == 4) {
+        if (currentAlg == AlgSHA1) {
             ui->statusBar->showMessage(tr("SHA1计算中..."), 2000);
             ui->txtDecHASH->setPlainText(
                 digestLayout(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1)));
@@ -139,7 +202,7 @@ void MainWindow::on_btnCalcHASH_clicked()
     }
 
     if (fileDigestHASH.isEmpty()) {
-        QMessageBox::critical(this, tr("错误提示！"), tr("没有可校验的数据！\n请选择文件后，继续操作。"));
+        showErrorBox(this, ErrorText::NoFileToHash);
         return;
     }
     // The tree may have moved on since the load; the digest's length says
@@ -186,7 +249,7 @@ void MainWindow::loadFileHASH(const QString &path)
     filePathHASH = path;
     fileWorker->fileName = filePathHASH;
     fileWorker->hashAlgorithm =
-        currentAlg == 4 ? QCryptographicHash::Sha1 : QCryptographicHash::Md5;
+        currentAlg == AlgSHA1 ? QCryptographicHash::Sha1 : QCryptographicHash::Md5;
     loadEndPendingHASH = true;
     fileWorker->start(QThread::InheritPriority);
 }

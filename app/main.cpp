@@ -1,5 +1,6 @@
 #include "app/appicon.h"
 #include "app/mainwindow.h"
+#include "app/qttranslation.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(CIPHERBENCH_VERSION));
     app.setWindowIcon(applicationIcon());
+    installQtChineseTranslation();
     int code = 0;
     {
         MainWindow window;

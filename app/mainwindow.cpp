@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/errorbox.h"
 #include "app/textboxes.h"
 #include "ui_mainwindow.h"
 
@@ -13,9 +14,10 @@
 const char *const MainWindow::homePageUrl = "https://github.com/cipherbench/cipherbench";
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui_MainWindow), currentAlg(0)
+    : QMainWindow(parent), ui(new Ui_MainWindow), currentAlg(AlgAES)
 {
     ui->setupUi(this);
+    initCounterRows();
     // Before the page initialisers: their combo fills must already run the slots.
     connectComboSlots();
     for (QTextEdit *box : {ui->txtEncAES, ui->txtDecAES, ui->txtEncDES, ui->txtDecDES,
@@ -36,6 +38,31 @@ MainWindow::~MainWindow()
     fileDigestHASH.clear();
     filePathHASH.clear();
     algIndexByName.clear();
+}
+
+void MainWindow::initCounterRows()
+{
+    Ui_MainWindow &f = *ui;
+    encRowAES = {f.txtEncAES, f.label_7, f.labEncNumAES, f.label_12, QT_TR_NOOP("待加解密字符串：")};
+    decRowAES = {f.txtDecAES, f.labDecTagAES, f.labDecNumAES, f.labDecUnitAES,
+                 QT_TR_NOOP("解密字符串："), QT_TR_NOOP("解密十六进制：")};
+    encRowDES = {f.txtEncDES, f.labEncTagDES, f.labEncNumDES, f.labEncUnitDES,
+                 QT_TR_NOOP("待加解密字符串："), QT_TR_NOOP("待加解密十六进制：")};
+    decRowDES = {f.txtDecDES, f.labDecTagDES, f.labDecNumDES, f.labDecUnitDES,
+                 QT_TR_NOOP("解密字符串："), QT_TR_NOOP("解密十六进制：")};
+    encRowBASE64 = {f.txtEncBASE64, f.labEncTagBASE64, f.labEncNumBASE64, f.labEncUnitBASE64,
+                    QT_TR_NOOP("待编解码字符串："), QT_TR_NOOP("待编解码十六进制：")};
+    decRowBASE64 = {f.txtDecBASE64, f.labDecTagBASE64, f.labDecNumBASE64, f.labDecUnitBASE64,
+                    QT_TR_NOOP("解码字符串："), QT_TR_NOOP("解码十六进制：")};
+    encRowHASH = {f.txtEncHASH, f.labEncTagHASH, f.labEncNumHASH, f.labEncUnitHASH,
+                  QT_TR_NOOP("待校验字符串："), QT_TR_NOOP("待校验十六进制：")};
+}
+
+void MainWindow::guardHexInput(QTextEdit *box, bool hexForm, bool *errorShown)
+{
+    if (hexForm)
+        guardHexBox(box, errorShown, [this] { showErrorBox(this, ErrorText::InvalidHex); });
+    *errorShown = false;
 }
 
 void MainWindow::connectComboSlots()
@@ -74,6 +101,8 @@ void MainWindow::initMainWindow()
             new QTreeWidgetItem(group, QStringList(entry));
     }
     tree->expandAll();
+    // A tree view takes no name from its buddy; it is named by the caption all the same.
+    tree->setAccessibleName(ui->label_9->text());
 
     // The tree is the only way between pages.
     const QList<QTabBar *> bars = ui->tabWidget->findChildren<QTabBar *>();
@@ -96,11 +125,11 @@ void MainWindow::initMainWindow()
 
     setFixedSize(800, 600);
 
-    algIndexByName.insert(QStringLiteral("AES"), 0);
-    algIndexByName.insert(QStringLiteral("DES"), 1);
-    algIndexByName.insert(QStringLiteral("Base64"), 2);
-    algIndexByName.insert(QStringLiteral("MD5"), 3);
-    algIndexByName.insert(QStringLiteral("SHA1"), 4);
+    algIndexByName.insert(QStringLiteral("AES"), AlgAES);
+    algIndexByName.insert(QStringLiteral("DES"), AlgDES);
+    algIndexByName.insert(QStringLiteral("Base64"), AlgBase64);
+    algIndexByName.insert(QStringLiteral("MD5"), AlgMD5);
+    algIndexByName.insert(QStringLiteral("SHA1"), AlgSHA1);
 }
 
 void MainWindow::on_treeDefence_currentItemChanged(QTreeWidgetItem *current,
@@ -122,10 +151,10 @@ void MainWindow::on_treeDefence_currentItemChanged(QTreeWidgetItem *current,
             ui->label_dis->setText(entry);
             ui->tabWidget->setCurrentIndex(i);
             currentAlg = algIndexByName[part];
-            if (currentAlg == 3) {
+            if (currentAlg == AlgMD5) {
                 ui->txtEncHASH->setPlainText(
                     tr("MD5即Message-Digest Algorithm 5（信息-摘要算法5），用于确保信息传输完整一致。是计算机广泛使用的杂凑算法之一（又译摘要算法、哈希算法），主流编程语言普遍已有MD5实现。"));
-            } else if (currentAlg == 4) {
+            } else if (currentAlg == AlgSHA1) {
                 ui->txtEncHASH->setPlainText(
                     tr("安全哈希算法（Secure Hash Algorithm）主要适用于数字签名标准 （Digital Signature Standard DSS）里面定义的数字签名算法（Digital Signature Algorithm DSA）。"));
             }

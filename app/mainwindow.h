@@ -1,6 +1,8 @@
 #ifndef CIPHERBENCH_APP_MAINWINDOW_H
 #define CIPHERBENCH_APP_MAINWINDOW_H
 
+#include "app/counterrow.h"
+
 #include <QByteArray>
 #include <QMainWindow>
 #include <QMap>
@@ -8,6 +10,8 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QMimeData;
+class QTextEdit;
 class QTreeWidgetItem;
 class AesCipher;
 class DesContext;
@@ -26,8 +30,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Index of the algorithm last chosen in the tree: 0 AES, 1 DES,
-    // 2 Base64, 3 MD5, 4 SHA1.
+    // The values of currentAlg, the algorithm last chosen in the tree. The
+    // hash page makes SHA1 digests for AlgSHA1 and MD5 ones for any other.
+    enum Algorithm : int { AlgAES = 0, AlgDES = 1, AlgBase64 = 2, AlgMD5 = 3, AlgSHA1 = 4 };
     int currentAlgorithm() const { return currentAlg; }
 
     // Where the "我的故乡" link in the status bar leads.
@@ -73,6 +78,12 @@ private:
     void connectComboSlots();
 
     void initMainWindow();
+    void initCounterRows();
+
+    // The guard of an input box that the page reads as hex while `hexForm`:
+    // one invalid-hex message per offending edit (`errorShown` keeps the
+    // nested runs silent and is cleared once the handler's run is over).
+    void guardHexInput(QTextEdit *box, bool hexForm, bool *errorShown);
 
     // AES page (aespage.cpp)
     void initAESPage();
@@ -95,6 +106,7 @@ public:
 
 private:
     void initHashPage();
+    QString fileToDropHASH(const QMimeData *data) const;
     void updateTextTypeHASH();
     void stopFileWorkerHASH();
     void retireFileLoadHASH();
@@ -121,6 +133,14 @@ private:
     QString filePathHASH;
     QByteArray fileDigestHASH;
     QButtonGroup *textTypeGroupHASH = nullptr;
+
+    CounterRow encRowAES;
+    CounterRow decRowAES;
+    CounterRow encRowDES;
+    CounterRow decRowDES;
+    CounterRow encRowBASE64;
+    CounterRow decRowBASE64;
+    CounterRow encRowHASH;
 };
 
 #endif

@@ -1,6 +1,5 @@
 #include "app/textboxes.h"
 
-#include "cipher/wipe.h"
 #include "codec/codec.h"
 
 #include <QFont>
@@ -11,8 +10,6 @@
 #include <QTextEdit>
 #include <QTextOption>
 #include <QTimer>
-
-#include <new>
 
 // Why boxes need preparing: with the default word wrap, Qt looks for a word
 // boundary before breaking a line, and in a run without one (Base64, unspaced
@@ -139,25 +136,6 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
     box->setTextCursor(cursor);
 }
 
-static char *newPageBuffer(std::size_t size)
-{
-    return new (std::nothrow) char[size ? size : 1];
-}
-
-static PageBufferSource pageBufferSource = newPageBuffer;
-
-char *allocatePageBuffer(std::size_t size)
-{
-    return pageBufferSource(size);
-}
-
-PageBufferSource setPageBufferSource(PageBufferSource source)
-{
-    const PageBufferSource previous = pageBufferSource;
-    pageBufferSource = source ? source : newPageBuffer;
-    return previous;
-}
-
 qsizetype switchInputCode(QTextEdit *box, bool toHex)
 {
     const QString text = box->toPlainText();
@@ -166,11 +144,4 @@ qsizetype switchInputCode(QTextEdit *box, bool toHex)
     const QByteArray bytes = isHexStr(text) ? readHex(text) : text.toUtf8();
     box->setPlainText(bytesToHexStr(bytes, 16, true, QLatin1Char(' ')));
     return bytes.size();
-}
-
-void wipeSecret(QByteArray &bytes)
-{
-    if (!bytes.isEmpty())
-        cipher::secureWipe(bytes.data(), std::size_t(bytes.size()));
-    bytes.clear();
 }

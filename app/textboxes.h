@@ -3,13 +3,12 @@
 
 #include <QtGlobal>
 
-#include <cstddef>
 #include <functional>
 
-class QByteArray;
 class QTextEdit;
 
-// Pieces shared by the pages and their text boxes.
+// What the pages' text boxes share: quick layout of long runs, the guard of
+// hex input, and the switch of an input box between string and hex.
 
 // Set up a box so that long unbroken runs (Base64, unspaced hex) are laid out
 // in time linear in their length; texts, signals and counters are unchanged.
@@ -33,18 +32,5 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
 // runs the box's text-changed handler before this returns). Towards the string
 // form the text stays. Returns the byte count for the box's counter row.
 qsizetype switchInputCode(QTextEdit *box, bool toHex);
-
-// Wipes key material held in a byte array (through cipher::secureWipe), then
-// empties it.
-void wipeSecret(QByteArray &bytes);
-
-// Working buffers of the pages' engines and coders come from here: a buffer
-// of `size` bytes (at least one, freed with delete[]), or nullptr when it
-// cannot be had. Tests
-// replace the source to exercise the out-of-memory paths; setting nullptr
-// restores the default. Returns the previous source.
-char *allocatePageBuffer(std::size_t size);
-using PageBufferSource = char *(*)(std::size_t size);
-PageBufferSource setPageBufferSource(PageBufferSource source);
 
 #endif

@@ -3,7 +3,8 @@
 
 // The AES rounds on the x86-64 AES instructions (AES-NI). Only aes_ni.cpp is
 // compiled for them; nothing here may be called unless the processor has
-// them (cipher::aesHardwareAvailable()).
+// them, so AesContext uses these only for keys expanded while
+// aesUsesHardware() (aes.h) said so.
 //
 // `roundKeys` is the FIPS-197 schedule, 16 bytes per round key, which is the
 // instructions' own layout. `invKeys` (from deriveInvKeys) are the round keys

@@ -1,7 +1,7 @@
 // The AES page driven through its widgets: counters, key checks, encryption
 // against OpenSSL, decryption paths, output re-rendering.
 #include "app/mainwindow.h"
-#include "app/textboxes.h"
+#include "app/pagememory.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 

@@ -1,7 +1,7 @@
 // The Base64 page driven through its widgets: counters, code switches,
 // encoding and decoding (RFC 4648 vectors), the hex guard of the input box.
 #include "app/mainwindow.h"
-#include "app/textboxes.h"
+#include "app/pagememory.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 

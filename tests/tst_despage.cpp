@@ -3,6 +3,7 @@
 // OpenSSL's DES-ECB and DES-EDE-ECB.
 
 #include "app/mainwindow.h"
+#include "app/pagememory.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 
@@ -22,38 +23,23 @@
 #include <openssl/provider.h>
 
 #include <cstdlib>
-#include <new>
 
-// Allocation failures on demand: the page takes its context and buffers with
-// new (std::nothrow) (the default source of page buffers does too); when
-// armed, the n-th such allocation returns null.
+// Allocation failures on demand: every working buffer of the page (the key
+// copies, the context's storage, the result, the Base64 text) comes from the
+// page buffer source; when armed, its n-th request is refused.
 namespace {
-int nothrowCallsToFail = 0; // 0: not armed
-int nothrowCallsSeen = 0;
+int requestsToRefuse = 0; // 0: not armed
+int requestsSeen = 0;
 
-void *nothrowAllocate(std::size_t size, bool array) noexcept
+char *refusingSource(std::size_t size)
 {
-    if (nothrowCallsToFail > 0 && ++nothrowCallsSeen == nothrowCallsToFail) {
-        nothrowCallsToFail = 0;
+    if (requestsToRefuse > 0 && ++requestsSeen == requestsToRefuse) {
+        requestsToRefuse = 0;
         return nullptr;
     }
-    try {
-        return array ? ::operator new[](size) : ::operator new(size);
-    } catch (...) {
-        return nullptr;
-    }
+    return new char[size ? size : 1];
 }
 } // namespace
-
-void *operator new(std::size_t size, const std::nothrow_t &) noexcept
-{
-    return nothrowAllocate(size, false);
-}
-
-void *operator new[](std::size_t size, const std::nothrow_t &) noexcept
-{
-    return nothrowAllocate(size, true);
-}
 
 namespace {
 
@@ -849,11 +835,13 @@ void TestDesPage::allocationFailure()
     page.window.statusBar()->showMessage(QStringLiteral("before"));
 
     DebugCapture capture;
-    nothrowCallsSeen = 0;
-    nothrowCallsToFail = failingAllocation;
+    requestsSeen = 0;
+    requestsToRefuse = failingAllocation;
+    const PageBufferSource previous = setPageBufferSource(refusingSource);
     page.press(true);
-    const bool fired = nothrowCallsToFail == 0;
-    nothrowCallsToFail = 0;
+    setPageBufferSource(previous);
+    const bool fired = requestsToRefuse == 0;
+    requestsToRefuse = 0;
     QVERIFY(fired);
 
     QCOMPARE(capture.debugLines(), debugLine.isEmpty() ? QStringList() : QStringList{debugLine});

@@ -7,6 +7,7 @@
 #include "support/messageboxanswerer.h"
 #include "support/pump.h"
 #include "support/testfiles.h"
+#include "support/whenmodal.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -25,6 +27,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QtTest>
 
 #include <openssl/evp.h>
@@ -125,20 +128,24 @@ QString information(const QString &path)
            + QStringLiteral("\n");
 }
 
-// Runs `act` on the file dialog once it is up (from inside its modal loop).
-void onFileDialog(std::function<void(QFileDialog *)> act)
+// A drag from a file manager carrying `urls`, entered and then dropped on
+// `target` as Qt delivers them (to the nearest widget that takes drops);
+// `beforeDrop` runs in between. Returns whether the drag was accepted when it
+// entered.
+bool dragAndDrop(QWidget *target, const QList<QUrl> &urls,
+                 const std::function<void()> &beforeDrop = {})
 {
-    auto *timer = new QTimer;
-    timer->setInterval(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        act(dialog);
-    });
-    timer->start();
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint point = target->rect().center();
+    QDragEnterEvent enter(point, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (beforeDrop)
+        beforeDrop();
+    QDropEvent drop(QPointF(point), Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return enter.isAccepted();
 }
 
 } // namespace
@@ -172,6 +179,12 @@ private slots:
     void fileTruncatedDuringLoad();
     void closingDuringLoad();
     void fileBeyond2GiB();
+
+    void droppedFileLoads_data();
+    void droppedFileLoads();
+    void refusedDrops_data();
+    void refusedDrops();
+    void dropDuringLoadRefused();
 };
 
 void TestHashPage::startUpState()
@@ -438,7 +451,7 @@ void TestHashPage::fileDialogCancelled()
     QFileDialog::ViewMode view = QFileDialog::List;
     QString directory;
     QWidget *parent = nullptr;
-    onFileDialog([&](QFileDialog *dialog) {
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
         title = dialog->windowTitle();
         mode = dialog->fileMode();
         view = dialog->viewMode();
@@ -474,7 +487,7 @@ void TestHashPage::fileDialogChoosesFile()
     MainWindow window;
     Page page(window);
     page.fileMode->click();
-    onFileDialog([&](QFileDialog *dialog) {
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
         dialog->selectFile(path);
         static_cast<QDialog *>(dialog)->accept(); // QFileDialog narrows it to protected
     });
@@ -818,6 +831,140 @@ void TestHashPage::fileBeyond2GiB()
     page.calc->click();
     QCOMPARE(page.result->toPlainText(), md5Lines(expected));
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::droppedFileLoads_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("entry");
+
+    QTest::newRow("onto the input box") << "txtEncHASH" << QString();
+    QTest::newRow("onto the progress bar, SHA1") << "prgFileHASH" << QStringLiteral("SHA1加密");
+    QTest::newRow("onto the result box") << "txtDecHASH" << QStringLiteral("MD5校验");
+}
+
+// One local file dropped in file mode loads as if chosen in the dialog, with
+// the algorithm of the tree at that moment.
+void TestHashPage::droppedFileLoads()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, entry);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray content = randomBytes(300000, 11);
+    const QString path = writeFile(dir, QStringLiteral("dropped.bin"), content);
+    QVERIFY(!path.isEmpty());
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    if (!entry.isEmpty())
+        page.choose(entry);
+    page.fileMode->click();
+    auto *widget = window.findChild<QWidget *>(target);
+    if (auto *box = qobject_cast<QTextEdit *>(widget))
+        widget = box->viewport(); // where a drag over a text box arrives
+    QVERIFY(dragAndDrop(widget, {QUrl::fromLocalFile(path)}));
+    QVERIFY(page.waitIdle());
+
+    QCOMPARE(page.input->toPlainText(), information(path));
+    QCOMPARE(page.bar->value(), page.bar->maximum());
+    page.calc->click();
+    const bool sha1 = entry == QStringLiteral("SHA1加密");
+    QCOMPARE(page.result->toPlainText(),
+             sha1 ? sha1Line(reference(content, true)) : md5Lines(reference(content, false)));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::refusedDrops_data()
+{
+    QTest::addColumn<bool>("textMode");
+    QTest::addColumn<QStringList>("urls"); // "FILE" and "DIR" stand for a file and a folder
+
+    QTest::newRow("in text mode") << true << QStringList{"FILE"};
+    QTest::newRow("two files") << false << QStringList{"FILE", "FILE"};
+    QTest::newRow("a folder") << false << QStringList{"DIR"};
+    QTest::newRow("a web address") << false << QStringList{"https://example.org/file.iso"};
+}
+
+// Every other drop is refused, not accepted, and changes nothing: not the
+// button, the bar, the input box nor the kept digest.
+void TestHashPage::refusedDrops()
+{
+    QFETCH(bool, textMode);
+    QFETCH(QStringList, urls);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray kept = randomBytes(1000, 3);
+    const QString keptPath = writeFile(dir, QStringLiteral("kept.bin"), kept);
+    const QString other = writeFile(dir, QStringLiteral("other.bin"), QByteArray(10, 'x'));
+    QVERIFY(!keptPath.isEmpty() && !other.isEmpty());
+    QList<QUrl> dropped;
+    for (const QString &url : urls) {
+        dropped << (url == QStringLiteral("FILE")  ? QUrl::fromLocalFile(other)
+                    : url == QStringLiteral("DIR") ? QUrl::fromLocalFile(dir.path())
+                                                   : QUrl(url));
+    }
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    window.loadFileHASH(keptPath);
+    QVERIFY(page.waitIdle());
+    if (textMode)
+        page.textMode->click();
+    const QString input = page.input->toPlainText();
+    const int bar = page.bar->value();
+
+    for (QWidget *target : {static_cast<QWidget *>(page.input->viewport()),
+                            static_cast<QWidget *>(page.bar)}) {
+        QVERIFY(!dragAndDrop(target, dropped));
+        QCoreApplication::processEvents();
+        QVERIFY(!window.fileHashWorker()->isRunning());
+        QCOMPARE(page.file->text(), chooseFile);
+        QCOMPARE(page.bar->value(), bar);
+        QCOMPARE(page.input->toPlainText(), input);
+    }
+    page.fileMode->click();
+    page.calc->click();
+    QCOMPARE(page.result->toPlainText(), md5Lines(reference(kept, false)));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+// A drop while a load runs is refused, also when the drag entered before the
+// load began; the running load goes on.
+void TestHashPage::dropDuringLoadRefused()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString longPath = dir.filePath(QStringLiteral("long.bin"));
+    QVERIFY(makeSparse(longPath, qint64(256) << 20));
+    const QString small = writeFile(dir, QStringLiteral("small.bin"), QByteArray(10, 'x'));
+    QVERIFY(!small.isEmpty());
+
+    MessageBoxAnswerer boxes;
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    QWidget *target = page.input->viewport();
+
+    window.loadFileHASH(longPath);
+    QVERIFY(!dragAndDrop(target, {QUrl::fromLocalFile(small)}));
+    QCOMPARE(window.fileHashWorker()->fileName, longPath);
+    QCOMPARE(page.file->text(), stopLoading);
+    page.file->click(); // stop
+    QVERIFY(page.waitIdle());
+
+    QVERIFY(dragAndDrop(target, {QUrl::fromLocalFile(small)}, [&] { window.loadFileHASH(longPath); }));
+    QCOMPARE(window.fileHashWorker()->fileName, longPath);
+    QCOMPARE(page.file->text(), stopLoading);
+    page.file->click(); // stop
+    QVERIFY(page.waitIdle());
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
 }
 
 QTEST_MAIN(TestHashPage)
