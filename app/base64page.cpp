@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QMessageBox>
+#include <QTextDocument>
 
 #include <climits>
 #include <memory>
@@ -171,9 +172,17 @@ void MainWindow::on_btnDecBASE64_clicked()
         return;
     const int count = base64Decode(characters.constData(), decoded.get());
 
+    // Selecting hex re-renders the old result, which the decoded bytes
+    // replace before anything is painted; laying it out would cost as much as
+    // the result itself. Qt leaves a document with a null page size unlaid, so
+    // the result alone is laid out, once, when the size comes back.
+    QTextDocument *const resultDocument = ui->txtDecBASE64->document();
+    const QSizeF pageSize = resultDocument->pageSize();
+    resultDocument->setPageSize(QSizeF(0, 0));
     ui->cboxOutCodeBASE64->setCurrentIndex(1);
     outCodeHexBASE64 = true;
     ui->txtDecBASE64->setPlainText(
         bytesToHexStr(QByteArray::fromRawData(decoded.get(), count), 16, true, QLatin1Char(' ')));
+    resultDocument->setPageSize(pageSize);
     ui->statusBar->showMessage(tr("base64解码完成！"), 2000);
 }
