@@ -247,7 +247,7 @@ void TestBase64Page::decodeThenShowAsString()
 
 // Decoding over an encoded result: the output handler first sees the old
 // result re-rendered as hex, then the decoded hex, and the box ends laid out
-// at its own width.
+// at its own width with its scroll bars as they were set up.
 void TestBase64Page::decodeOverEarlierResult()
 {
     Base64Page page;
@@ -266,6 +266,8 @@ void TestBase64Page::decodeOverEarlierResult()
     QCOMPARE(page.outputRow(), row("解码十六进制：", 3, "个字节"));
 
     QCOMPARE(document->pageSize(), pageSize);
+    QCOMPARE(page.dec->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    QCOMPARE(page.dec->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     document->documentLayout()->documentSize();
     QVERIFY(document->firstBlock().layout()->lineCount() > 0);
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
