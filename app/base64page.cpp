@@ -6,7 +6,11 @@
 #include "app/textboxes.h"
 #include "codec/codec.h"
 
+#include <QEvent>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QTextDocument>
+#include <QTextEdit>
 
 #include <climits>
 
@@ -24,6 +28,45 @@ QByteArray withoutAsciiWhitespace(const QByteArray &bytes)
     out.removeIf([](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
     return out;
 }
+
+// Keeps a box's text unlaid while it lives; the box then lays out what it
+// holds, once, at its present width. Qt does not lay out a document whose page
+// size is null, but the box sets the size again whenever its viewport changes
+// width: when a scroll bar comes or goes, or the box adjusts its bars to a
+// document it finds unlaid. So the bars stay as they are and resizes wait.
+class LayoutHold : public QObject
+{
+public:
+    explicit LayoutHold(QTextEdit *box)
+        : box(box), vertical(box->verticalScrollBarPolicy()), horizontal(box->horizontalScrollBarPolicy())
+    {
+        box->setVerticalScrollBarPolicy(fixed(box->verticalScrollBar()));
+        box->setHorizontalScrollBarPolicy(fixed(box->horizontalScrollBar()));
+        box->viewport()->installEventFilter(this);
+        box->document()->setPageSize(QSizeF(0, 0));
+    }
+    ~LayoutHold() override
+    {
+        box->setVerticalScrollBarPolicy(vertical);
+        box->setHorizontalScrollBarPolicy(horizontal);
+        box->viewport()->removeEventFilter(this);
+        box->setLineWrapColumnOrWidth(box->lineWrapColumnOrWidth()); // lays out again
+    }
+    LayoutHold(const LayoutHold &) = delete;
+    LayoutHold &operator=(const LayoutHold &) = delete;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override { return event->type() == QEvent::Resize; }
+
+private:
+    static Qt::ScrollBarPolicy fixed(const QScrollBar *bar)
+    {
+        return bar->isVisible() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    }
+
+    QTextEdit *box;
+    Qt::ScrollBarPolicy vertical, horizontal;
+};
 
 } // namespace
 
@@ -127,9 +170,14 @@ void MainWindow::on_btnDecBASE64_clicked()
         return;
     const int count = base64Decode(characters.constData(), decoded.data());
 
-    ui->cboxOutCodeBASE64->setCurrentIndex(1);
-    outCodeHexBASE64 = true;
-    ui->txtDecBASE64->setPlainText(
-        bytesToHexStr(QByteArray::fromRawData(decoded.data(), count), 16, true, QLatin1Char(' ')));
+    {
+        // Selecting hex re-renders the old result, which the decoded bytes
+        // replace before anything is painted: only the result is laid out.
+        const LayoutHold hold(ui->txtDecBASE64);
+        ui->cboxOutCodeBASE64->setCurrentIndex(1);
+        outCodeHexBASE64 = true;
+        ui->txtDecBASE64->setPlainText(
+            bytesToHexStr(QByteArray::fromRawData(decoded.data(), count), 16, true, QLatin1Char(' ')));
+    }
     ui->statusBar->showMessage(tr("base64解码完成！"), 2000);
 }

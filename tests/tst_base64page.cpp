@@ -5,14 +5,18 @@
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 
 namespace {
 
@@ -97,6 +101,7 @@ private slots:
     void decode_data();
     void decode();
     void decodeThenShowAsString();
+    void decodeOverEarlierResult();
     void refused_data();
     void refused();
     void inputCodeSwitch_data();
@@ -237,6 +242,34 @@ void TestBase64Page::decodeThenShowAsString()
     QCOMPARE(page.run(page.decode, QStringLiteral("Zm9v")), QStringLiteral("66 6F 6F"));
     page.outCode->setCurrentIndex(0);
     QCOMPARE(page.dec->toPlainText(), QStringLiteral("foo"));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+// Decoding over an encoded result: the output handler first sees the old
+// result re-rendered as hex, then the decoded hex, and the box ends laid out
+// at its own width with its scroll bars as they were set up.
+void TestBase64Page::decodeOverEarlierResult()
+{
+    Base64Page page;
+    MessageBoxAnswerer boxes;
+    QCOMPARE(page.run(page.encode, QStringLiteral("abc")), QStringLiteral("YWJj"));
+    QTextDocument *document = page.dec->document();
+    const QSizeF pageSize = document->pageSize();
+    QVERIFY(!pageSize.isNull());
+
+    QStringList seen; // the box's text and the row the output handler left
+    connect(page.dec, &QTextEdit::textChanged, this,
+            [&] { seen << (QStringList{page.dec->toPlainText()} + page.outputRow()).join(u'|'); });
+    QCOMPARE(page.run(page.decode, QStringLiteral("YWJj")), QStringLiteral("61 62 63"));
+    QCOMPARE(seen, QStringList({QStringLiteral("59 57 4A 6A|解码字符串：|8|位"),
+                                QStringLiteral("61 62 63|解码十六进制：|3|个字节")}));
+    QCOMPARE(page.outputRow(), row("解码十六进制：", 3, "个字节"));
+
+    QCOMPARE(document->pageSize(), pageSize);
+    QCOMPARE(page.dec->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    QCOMPARE(page.dec->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    document->documentLayout()->documentSize();
+    QVERIFY(document->firstBlock().layout()->lineCount() > 0);
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
 
