@@ -42,8 +42,8 @@ cleanroot_cleanup() {
     exit "$status"
 }
 
-# Processes whose root directory lies inside our folder are ones our commands
-# started; nothing else is touched.
+# Processes whose root directory is the folder or lies inside it are ones our
+# commands started; nothing else is touched.
 cleanroot_end_processes() {
     local folder=$1 signal pid root left
     for signal in TERM KILL; do
@@ -51,7 +51,7 @@ cleanroot_end_processes() {
         for pid in /proc/[0-9]*; do
             root=$(readlink "$pid/root" 2>/dev/null) || continue
             case "$root" in
-            "$folder"/*)
+            "$folder" | "$folder"/*)
                 kill -s "$signal" "${pid#/proc/}" 2>/dev/null && left=1 ;;
             esac
         done
