@@ -3,7 +3,8 @@
 # root): in one root, ./scripts/run.sh must install, build and, under
 # xvfb-run, open the window; in a second, ./scripts/test.sh must pass. Each
 # is the first thing run in its root, on a clean clone of this repository's
-# HEAD commit.
+# HEAD commit. The package the test command made is copied out to
+# build/package/.
 #
 #   scripts/check-clean-machine.sh
 #
@@ -67,6 +68,11 @@ check_test_command() {
         return 1
     fi
     echo "test.sh passed in $((SECONDS - started)) s"
+    # The package it made and checked is the one CI then installs on a
+    # clean root (check-package.sh): there is no need to build it twice.
+    mkdir -p build/package
+    cp "$CLEANROOT_WORK"/test/root/cipherbench/build/package/cipherbench_*.deb build/package/ &&
+        echo "its package: $(ls build/package/cipherbench_*.deb)"
 }
 
 cleanroot_init

@@ -78,6 +78,8 @@ private slots:
     void progressFollowsWholeChunks();
     void knownAnswers_data();
     void knownAnswers();
+    void namesInAnyScript_data();
+    void namesInAnyScript();
     void unopenableFileEmitsNothing_data();
     void unopenableFileEmitsNothing();
     void shrinkingFileGivesNoDigest();
@@ -171,6 +173,38 @@ void TestReadFile::knownAnswers()
     QCOMPARE(run.digests.size(), 1);
     QCOMPARE(run.digests.first().size(), algorithm == QCryptographicHash::Sha1 ? 20 : 16);
     QCOMPARE(run.digests.first().toHex(), digestHex);
+}
+
+// Downloads land in folders named in the user's language; on Windows the
+// path reaches the system through a different API than on Linux.
+void TestReadFile::namesInAnyScript_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("Chinese file name") << QString() << QStringLiteral("校验数据.bin");
+    QTest::newRow("Chinese folder, spaces") << QStringLiteral("下载 文件") << QStringLiteral("数据 1.txt");
+    QTest::newRow("mixed scripts") << QStringLiteral("Überprüfung") << QStringLiteral("файл-文件.iso");
+}
+
+void TestReadFile::namesInAnyScript()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (!folder.isEmpty()) {
+        QVERIFY(QDir(dir.path()).mkdir(folder));
+        name = folder + QLatin1Char('/') + name;
+    }
+    const QByteArray content = randomBytes(150000, 7);
+    const QString path = writeFile(dir, name, content);
+    QVERIFY(!path.isEmpty());
+
+    const Run run = hashFile(path, QCryptographicHash::Sha1);
+    QCOMPARE(run.digests.size(), 1);
+    QCOMPARE(run.digests.first(), reference(content, QCryptographicHash::Sha1));
 }
 
 void TestReadFile::unopenableFileEmitsNothing_data()

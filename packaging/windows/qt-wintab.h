@@ -1,0 +1,15 @@
+/* The Wacom tablet interface for Qt's Windows platform plugin, built from
+   Debian's Qt source, which drops Qt's bundled copy. Wine's wintab.h is the
+   same interface; it only expects the two Winelib naming macros that Wine's
+   own Windows headers define. Qt builds with UNICODE, so the W forms. */
+#ifndef WINELIB_NAME_AW
+#  ifdef UNICODE
+#    define WINELIB_NAME_AW(func) func##W
+#  else
+#    define WINELIB_NAME_AW(func) func##A
+#  endif
+#endif
+#ifndef DECL_WINELIB_TYPE_AW
+#  define DECL_WINELIB_TYPE_AW(type) typedef WINELIB_NAME_AW(type) type;
+#endif
+#include "wine-wintab.h"

@@ -1,0 +1,161 @@
+# Qt and OpenSSL for x86_64-w64-mingw32, built from Debian's own source
+# packages into a cache that later runs (and CI) reuse. Sourced by
+# windows.sh, after common.sh.
+# shellcheck shell=bash
+
+WINDOWS_CACHE=${CIPHERBENCH_CACHE:-$HOME/.cache/cipherbench}/windows
+TOOLCHAIN_FILE=$PWD/cmake/mingw-w64-x86_64.cmake
+MINGW=x86_64-w64-mingw32
+
+# Qt's configure options. The cache key is taken from this list, the source
+# version and the toolchain file, so changing any of them builds anew.
+#  - Shared Release libraries; only the modules a Widgets program and its
+#    tests need, with the third-party libraries bundled in Qt's source.
+#  - OpenGL off with INPUT_opengl (FEATURE_opengl=OFF leaves dangling uses).
+#  - Direct2D 1.1 off, but Direct2D itself on: without it qwindows.dll does
+#    not link in 6.4.2.
+QT_CONFIGURE_OPTIONS=(
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+    -DINPUT_opengl=no -DFEATURE_direct2d1_1=OFF
+    -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_dbus=OFF
+    -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_vulkan=OFF
+    -DFEATURE_icu=OFF -DFEATURE_glib=OFF -DFEATURE_zstd=OFF -DFEATURE_jpeg=OFF
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_pcre2=OFF
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF
+    -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_jpeg=OFF
+)
+OPENSSL_CONFIGURE_OPTIONS=(mingw64 no-shared no-module no-tests no-docs)
+
+# Packages of the cross-build: the compiler, Debian's source tools, Wine's
+# tablet headers (Debian's Qt source drops Qt's copy), Wine and NSIS for the
+# tests and the installer, zip for the portable folder, ImageMagick for the
+# icon, Xvfb and xdotool for the window check, Qt's host tools and its
+# Chinese translations.
+WINDOWS_PACKAGES=(g++ cmake ninja-build perl qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev libwine-dev wine64 nsis
+    zip unzip imagemagick xvfb xauth xdotool fonts-noto-cjk libssl-dev ca-certificates)
+
+package_version() { dpkg-query -W -f='${Version}' "$1"; }
+
+# apt with a private deb-src list made from the machine's own sources; the
+# machine's apt configuration is read, never changed.
+private_apt() {
+    local dir=$WINDOWS_CACHE/apt
+    mkdir -p "$dir/sources.list.d" "$dir/lists/partial" "$dir/cache/archives/partial"
+    if [ ! -f "$dir/.updated" ]; then
+        rm -f "$dir"/sources.list.d/*
+        local f
+        for f in /etc/apt/sources.list.d/*.sources; do
+            [ -f "$f" ] || continue
+            sed 's/^Types:.*/Types: deb-src/' "$f" >"$dir/sources.list.d/$(basename "$f")"
+        done
+        for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+            [ -f "$f" ] || continue
+            sed -n 's/^deb \(.*\)/deb-src \1/p' "$f" >"$dir/sources.list.d/$(basename "$f")"
+        done
+    fi
+    local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$dir/sources.list.d"
+        -o "Dir::State::Lists=$dir/lists" -o "Dir::Cache=$dir/cache"
+        -o Acquire::Check-Valid-Until=false -o APT::Sandbox::User=root)
+    if [ ! -f "$dir/.updated" ]; then
+        apt-get "${opts[@]}" update -qq && touch "$dir/.updated" || return 1
+    fi
+    apt-get "${opts[@]}" "$@"
+}
+
+# Unpacks Debian's source of PACKAGE at VERSION into DIR (its patches applied).
+fetch_source() {
+    local package=$1 version=$2 dir=$3 work
+    mkdir -p "$WINDOWS_CACHE" && work=$(mktemp -d "$WINDOWS_CACHE/source.XXXXXX") || return 1
+    (cd "$work" && private_apt source -qq --download-only "$package=$version") || {
+        rm -rf "$work"
+        echo "could not get the source of $package $version" >&2
+        return 1
+    }
+    # apt checked the files against the archive's signed index already.
+    dpkg-source --no-check -x "$work"/"${package}"_*.dsc "$work/src" >/dev/null || {
+        rm -rf "$work"
+        return 1
+    }
+    rm -rf "$dir"
+    mv "$work/src" "$dir"
+    rm -rf "$work"
+}
+
+# The key of a cached build: its source version, options and build inputs.
+cache_key() {
+    printf '%s\n' "$@" | cat - "$TOOLCHAIN_FILE" packaging/windows/qt-wintab.h | sha256sum | cut -c1-12
+}
+
+# with_cache NAME KEY BUILDER: runs BUILDER PREFIX WORKDIR once for the key;
+# the prefix counts only once BUILDER succeeded, marked by .complete, so an
+# interrupted build is removed and made again, never used. Prints the prefix.
+with_cache() {
+    local name=$1 key=$2 builder=$3
+    local dir=$WINDOWS_CACHE/$name-$key
+    mkdir -p "$WINDOWS_CACHE"
+    exec {lock}>"$WINDOWS_CACHE/$name.lock"
+    flock "$lock"
+    if [ ! -f "$dir/.complete" ]; then
+        rm -rf "$dir"
+        mkdir -p "$dir/work"
+        echo "building $name for Windows in $dir (log: $dir/build.log)" >&2
+        local started=$SECONDS
+        if ! "$builder" "$dir/prefix" "$dir/work" >"$dir/build.log" 2>&1; then
+            echo "building $name failed; the end of $dir/build.log:" >&2
+            tail -n 40 "$dir/build.log" >&2
+            exec {lock}>&-
+            return 1
+        fi
+        rm -rf "$dir/work"
+        echo "$((SECONDS - started))" >"$dir/.complete"
+        echo "built $name in $((SECONDS - started)) s" >&2
+    fi
+    exec {lock}>&-
+    echo "$dir/prefix"
+}
+
+build_qt() {
+    local prefix=$1 work=$2 version
+    version=$(package_version qt6-base-dev-tools)
+    fetch_source qt6-base "$version" "$work/src" || return 1
+    # Debian's source drops Qt's copy of the Wacom tablet headers; Wine's
+    # declare the same interface.
+    local wintab=$work/src/src/3rdparty/wintab wine=/usr/include/wine/wine/windows
+    if [ ! -f "$wintab/wintab.h" ]; then
+        mkdir -p "$wintab" &&
+            cp "$wine/wintab.h" "$wintab/wine-wintab.h" &&
+            cp "$wine/pktdef.h" "$wintab/pktdef.h" &&
+            cp packaging/windows/qt-wintab.h "$wintab/wintab.h" || return 1
+    fi
+    cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN_FILE" \
+        -DCMAKE_INSTALL_PREFIX="$prefix" "${QT_CONFIGURE_OPTIONS[@]}" &&
+        cmake --build "$work/build" --parallel "$(nproc)" &&
+        cmake --install "$work/build"
+}
+
+build_openssl() {
+    local prefix=$1 work=$2 version
+    version=$(package_version libssl-dev)
+    fetch_source openssl "$version" "$work/src" || return 1
+    (cd "$work/src" &&
+        ./Configure "${OPENSSL_CONFIGURE_OPTIONS[@]}" --cross-compile-prefix=$MINGW- \
+            --prefix="$prefix" --libdir=lib CC=gcc-posix CXX=g++-posix &&
+        make -j"$(nproc)" build_libs &&
+        make install_dev)
+}
+
+# Sets WINDOWS_QT and WINDOWS_OPENSSL to the prefixes, building what the
+# cache lacks.
+ensure_windows_deps() {
+    local qt_version ssl_version
+    qt_version=$(package_version qt6-base-dev-tools)
+    ssl_version=$(package_version libssl-dev)
+    WINDOWS_QT=$(with_cache "qt-${qt_version%%+*}" \
+        "$(cache_key "$qt_version" "${QT_CONFIGURE_OPTIONS[@]}")" build_qt) || return 1
+    WINDOWS_OPENSSL=$(with_cache "openssl-${ssl_version%%-*}" \
+        "$(cache_key "$ssl_version" "${OPENSSL_CONFIGURE_OPTIONS[@]}")" build_openssl) || return 1
+    export WINDOWS_QT WINDOWS_OPENSSL
+}
