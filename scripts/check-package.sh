@@ -54,7 +54,7 @@ echo "$(wc -l <"$CLEANROOT_WORK/added") packages installed, cipherbench and what
 toolchain=$(grep -E -- '-dev$|^(gcc|g\+\+|cpp|clang|llvm|cmake|make|binutils)(-[0-9.]+)?$|^libgcc-[0-9]+-dev|^libstdc\+\+-[0-9]+-dev' \
     "$CLEANROOT_WORK/added")
 if [ -n "$toolchain" ]; then
-    echo "the install pulled in build tools:" $toolchain >&2
+    echo "the install pulled in build tools:" "${toolchain//$'\n'/ }" >&2
     exit 1
 fi
 echo "no compiler and no -dev package among them"

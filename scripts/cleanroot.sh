@@ -129,6 +129,7 @@ cleanroot_new() {
 cleanroot_run() {
     local root=$CLEANROOT_WORK/$1
     shift
+    # shellcheck disable=SC2016 # expanded by the inner shell
     unshare --mount --pid --fork --kill-child --propagation private -- \
         /bin/bash -c '
             root=$1; shift
@@ -183,7 +184,7 @@ cleanroot_show_window() {
     cleanroot_run "$name" "xvfb-run -n $display -f /tmp/check.xauth -s '-screen 0 1024x768x24 -nolisten tcp' $command" \
         >"$log" 2>&1 &
     local runner=$! started=$SECONDS window=
-    local x=(env DISPLAY=:$display XAUTHORITY=$root/tmp/check.xauth)
+    local x=(env "DISPLAY=:$display" "XAUTHORITY=$root/tmp/check.xauth")
     while kill -0 "$runner" 2>/dev/null && ((SECONDS - started < limit)); do
         if [ -s "$root/tmp/check.xauth" ]; then
             window=$("${x[@]}" xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)

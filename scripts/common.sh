@@ -7,6 +7,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 # tools, Qt 6 base (Core, Gui, Widgets, Test, moc/uic/rcc; the xcb platform
 # plugin ships in libqt6gui6), a CJK font so the Chinese interface renders,
 # and Qt's own translations so its dialogs and menus speak Chinese too.
+# shellcheck disable=SC2034 # used by the scripts that source this one
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6gui6 fonts-noto-cjk
     qt6-translations-l10n)
 
@@ -32,11 +33,11 @@ ensure_packages() {
         fi
     fi
     echo "Installing missing packages: ${missing[*]}"
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
-        "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}" || {
+    if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq ||
+        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}"; then
         echo "Could not install: ${missing[*]}" >&2
         exit 1
-    }
+    fi
 }
 
 # Configure a preset only when its build directory has not been set up yet;

@@ -2,15 +2,16 @@
 # Builds everything and runs every test (installing what is missing):
 # the test suite, the same suite under AddressSanitizer + UBSan, the fuzzers
 # for a short while, the constant-time check of the AES engine, and the
-# Debian package with its lint and hardening checks.
+# Debian package with its lint and hardening checks; shellcheck over the
+# scripts.
 set -eu
 source "$(dirname "$0")/common.sh"
 
 # libssl-dev: the reference in the differential tests; clang and its runtime:
 # the fuzzers; valgrind: the constant-time check; the rest checks the package
-# (devscripts for hardening-check).
+# (devscripts for hardening-check); shellcheck reads the scripts.
 ensure_packages "${BUILD_PACKAGES[@]}" libssl-dev clang libclang-rt-14-dev valgrind \
-    lintian devscripts desktop-file-utils appstream
+    lintian devscripts desktop-file-utils appstream shellcheck
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
@@ -18,10 +19,11 @@ echo "== tests"
 cmake --workflow --preset default
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --workflow --preset asan
-if [ -x fuzz/run.sh ]; then
-    echo "== fuzzers, ${FUZZ_SECONDS} s each"
-    fuzz/run.sh "$FUZZ_SECONDS"
-fi
+echo "== fuzzers, ${FUZZ_SECONDS} s each"
+fuzz/run.sh "$FUZZ_SECONDS"
+echo "== shellcheck"
+shellcheck -x scripts/*.sh .ci/run fuzz/run.sh
+echo " every script passes"
 
 echo "== Debian package"
 deb=$(scripts/package.sh)

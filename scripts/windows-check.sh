@@ -28,8 +28,8 @@ start_display() {
     local fd_file=$CHECK_DIR/display
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" 2>"$CHECK_DIR/xvfb.log" &
     CHECK_XVFB_PID=$!
-    local i
-    for i in $(seq 50); do
+    local _
+    for _ in $(seq 50); do
         [ -s "$fd_file" ] && break
         sleep 0.1
     done
@@ -37,7 +37,8 @@ start_display() {
         echo "Xvfb did not start" >&2
         return 1
     }
-    export DISPLAY=:$(head -n 1 "$fd_file")
+    DISPLAY=:$(head -n 1 "$fd_file")
+    export DISPLAY
 }
 
 # A fresh prefix in which the CJK font Debian ships is a Windows font, and
@@ -88,8 +89,8 @@ show_window() {
         import -window "$wid" "$OUT/$shots.png" && echo "saved $OUT/$shots.png"
     fi
     xdotool windowclose "$wid" 2>/dev/null || xdotool key --window "$wid" alt+F4
-    local i
-    for i in $(seq 40); do
+    local _
+    for _ in $(seq 40); do
         kill -0 "$program" 2>/dev/null || break
         sleep 0.25
     done

@@ -33,6 +33,7 @@ OPENSSL_CONFIGURE_OPTIONS=(mingw64 no-shared no-module no-tests no-docs)
 # tests and the installer, zip for the portable folder, ImageMagick for the
 # icon, Xvfb and xdotool for the window check, Qt's host tools and its
 # Chinese translations.
+# shellcheck disable=SC2034 # used by windows.sh
 WINDOWS_PACKAGES=(g++ cmake ninja-build perl qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev libwine-dev wine64 nsis
     zip unzip imagemagick xvfb xauth xdotool fonts-noto-cjk libssl-dev ca-certificates)

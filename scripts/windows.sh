@@ -90,7 +90,7 @@ make_portable() {
     STAGE=$OUT/stage/$PORTABLE_NAME
     rm -rf "$OUT/stage"
     cmake --install "$OUT" --prefix "$STAGE" >/dev/null || return 1
-    find "$STAGE" -name '*.dll' -o -name '*.exe' | xargs $MINGW-strip --strip-unneeded || return 1
+    find "$STAGE" \( -name '*.dll' -o -name '*.exe' \) -exec "$MINGW-strip" --strip-unneeded {} + || return 1
 
     local programs=("$STAGE/cipherbench.exe" "$STAGE"/platforms/*.dll "$STAGE"/styles/*.dll)
     local shipped needed missing unused
@@ -121,6 +121,7 @@ make_installer() {
     local lists=$OUT/nsis file dir
     rm -rf "$lists"
     mkdir -p "$lists"
+    # shellcheck disable=SC2016 # $INSTDIR is NSIS's, not the shell's
     (
         cd "$STAGE" || exit 1
         find . -type d | sort | while read -r dir; do
@@ -131,6 +132,7 @@ make_installer() {
             done
         done
     ) >"$lists/files.nsh" || return 1
+    # shellcheck disable=SC2016
     (
         cd "$STAGE" || exit 1
         find . -type f | sort | while read -r file; do
