@@ -14,7 +14,8 @@
 # must appear within RUN_WINDOW_SECONDS. The base root is cached under
 # ~/.cache/cipherbench/cleanroot; CLEANROOT_REFRESH=1 makes it anew.
 set -u
-source "$(dirname "$0")/common.sh"
+cd "$(dirname "$0")/.." || exit 1
+source scripts/common.sh
 source scripts/cleanroot.sh
 
 RUN_WINDOW_SECONDS=${RUN_WINDOW_SECONDS:-300}

@@ -9,7 +9,8 @@
 # Without an argument the package is built first (scripts/package.sh). The screenshot of the installed program's
 # window goes to build/package/installed-window.png.
 set -u
-source "$(dirname "$0")/common.sh"
+cd "$(dirname "$0")/.." || exit 1
+source scripts/common.sh
 source scripts/cleanroot.sh
 
 deb=${1:-}

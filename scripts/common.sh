@@ -1,7 +1,6 @@
-# Shared by run.sh and test.sh: install what is missing, then configure once.
+# Shared by the scripts, each of which works from the repository's top
+# folder: install what is missing, configure a preset.
 # shellcheck shell=bash
-
-cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 
 # Packages everyone needs to build and show the window: compiler and build
 # tools, Qt 6 base (Core, Gui, Widgets, Test, moc/uic/rcc; the xcb platform
@@ -40,11 +39,12 @@ ensure_packages() {
     fi
 }
 
-# Configure a preset only when its build directory has not been set up yet;
-# later builds re-run CMake by themselves when a CMake file changes.
+# Configures a preset every time, so that a changed preset value reaches an
+# existing build folder too; with nothing changed this takes a second.
 ensure_configured() {
-    local preset=$1
-    if [ ! -f "build/$preset/build.ninja" ]; then
-        cmake --preset "$preset" >/dev/null || exit 1
-    fi
+    local preset=$1 log
+    log=$(cmake --preset "$preset" 2>&1) || {
+        echo "$log" >&2
+        exit 1
+    }
 }

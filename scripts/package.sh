@@ -2,7 +2,8 @@
 # Builds the Debian package (installing what is missing) from the hardened
 # release build, and prints its path: build/package/cipherbench_<version>_<arch>.deb.
 set -u
-source "$(dirname "$0")/common.sh"
+cd "$(dirname "$0")/.." || exit 1
+source scripts/common.sh
 
 # file and dpkg-dev: CPack finds the binary's shared libraries and turns them
 # into the Depends line with dpkg-shlibdeps.

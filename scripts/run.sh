@@ -3,7 +3,8 @@
 # program is built, in build/release: none of the tests, benchmarks or
 # fuzzers, and none of the packages only they need.
 set -u
-source "$(dirname "$0")/common.sh"
+cd "$(dirname "$0")/.." || exit 1
+source scripts/common.sh
 
 ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth
 ensure_configured release

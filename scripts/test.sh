@@ -5,7 +5,8 @@
 # Debian package with its lint and hardening checks; shellcheck over the
 # scripts.
 set -eu
-source "$(dirname "$0")/common.sh"
+cd "$(dirname "$0")/.." || exit 1
+source scripts/common.sh
 
 # libssl-dev: the reference in the differential tests; clang and its runtime:
 # the fuzzers; valgrind: the constant-time check; the rest checks the package
@@ -47,7 +48,8 @@ echo "-- hardening-check"
 #   release build's compile commands instead.
 hardening-check --nocfprotection --nofortify "$unpacked/usr/bin/cipherbench"
 commands=$(grep -c '"command":' build/release/compile_commands.json)
-fortified=$(grep '"command":' build/release/compile_commands.json | grep -c -- '-D_FORTIFY_SOURCE=3 .*-O2 ')
+fortified=$(grep '"command":' build/release/compile_commands.json |
+    grep -- ' -D_FORTIFY_SOURCE=3 ' | grep -c -- ' -O2 ')
 echo " _FORTIFY_SOURCE=3 at -O2: $fortified of $commands compile commands"
 [ "$commands" -gt 0 ] && [ "$fortified" -eq "$commands" ]
 echo "-- desktop-file-validate"

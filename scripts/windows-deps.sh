@@ -26,44 +26,54 @@ QT_CONFIGURE_OPTIONS=(
     -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_jpeg=OFF
 )
-OPENSSL_CONFIGURE_OPTIONS=(mingw64 no-shared no-module no-tests no-docs)
+OPENSSL_CONFIGURE_OPTIONS=(mingw64 no-shared no-module no-tests)
 
 # Packages of the cross-build: the compiler, Debian's source tools, Wine's
 # tablet headers (Debian's Qt source drops Qt's copy), Wine and NSIS for the
-# tests and the installer, zip for the portable folder, ImageMagick for the
-# icon, Xvfb and xdotool for the window check, Qt's host tools and its
-# Chinese translations.
+# tests and the installer (with the X libraries Wine's display driver loads
+# when it finds them, only recommended by Debian), zip for the portable
+# folder, ImageMagick for the icon, Xvfb and xdotool for the window check,
+# Qt's host tools and its Chinese translations.
 # shellcheck disable=SC2034 # used by windows.sh
 WINDOWS_PACKAGES=(g++ cmake ninja-build perl qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev libwine-dev wine64 nsis
-    zip unzip imagemagick xvfb xauth xdotool fonts-noto-cjk libssl-dev ca-certificates)
+    libxrender1 libxrandr2 libxcursor1 libxi6 libxcomposite1 libxinerama1
+    zip unzip imagemagick xvfb xauth xdotool fonts-noto-cjk libssl-dev)
 
 package_version() { dpkg-query -W -f='${Version}' "$1"; }
 
 # apt with a private deb-src list made from the machine's own sources; the
 # machine's apt configuration is read, never changed.
-private_apt() {
-    local dir=$WINDOWS_CACHE/apt
-    mkdir -p "$dir/sources.list.d" "$dir/lists/partial" "$dir/cache/archives/partial"
-    if [ ! -f "$dir/.updated" ]; then
-        rm -f "$dir"/sources.list.d/*
-        local f
-        for f in /etc/apt/sources.list.d/*.sources; do
-            [ -f "$f" ] || continue
-            sed 's/^Types:.*/Types: deb-src/' "$f" >"$dir/sources.list.d/$(basename "$f")"
-        done
-        for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-            [ -f "$f" ] || continue
-            sed -n 's/^deb \(.*\)/deb-src \1/p' "$f" >"$dir/sources.list.d/$(basename "$f")"
-        done
-    fi
-    local opts=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$dir/sources.list.d"
+private_apt_setup() {
+    local dir=$WINDOWS_CACHE/apt f
+    PRIVATE_APT=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$dir/sources.list.d"
         -o "Dir::State::Lists=$dir/lists" -o "Dir::Cache=$dir/cache"
         -o Acquire::Check-Valid-Until=false -o APT::Sandbox::User=root)
-    if [ ! -f "$dir/.updated" ]; then
-        apt-get "${opts[@]}" update -qq && touch "$dir/.updated" || return 1
-    fi
-    apt-get "${opts[@]}" "$@"
+    [ -f "$dir/.updated" ] && return 0
+    mkdir -p "$dir/sources.list.d" "$dir/lists/partial" "$dir/cache/archives/partial" || return 1
+    rm -f "$dir"/sources.list.d/*
+    for f in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        sed 's/^Types:.*/Types: deb-src/' "$f" >"$dir/sources.list.d/$(basename "$f")"
+    done
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$f" ] || continue
+        sed -n 's/^deb \(.*\)/deb-src \1/p' "$f" >"$dir/sources.list.d/$(basename "$f")"
+    done
+    apt-get "${PRIVATE_APT[@]}" update -qq || return 1
+    touch "$dir/.updated"
+}
+private_apt() { private_apt_setup && apt-get "${PRIVATE_APT[@]}" "$@"; }
+
+# The source versions of PACKAGE worth trying, best first: VERSION, then the
+# archive's others whose version starts with PREFIX, newest first. (An
+# archive may index a source it no longer serves.)
+source_candidates() {
+    local package=$1 version=$2 prefix=$3
+    echo "$version"
+    private_apt_setup || return 1
+    apt-cache "${PRIVATE_APT[@]}" showsrc "$package" 2>/dev/null | sed -n 's/^Version: //p' |
+        grep -F -x -v -- "$version" | grep -- "^$prefix" | sort -r -V -u
 }
 
 # Unpacks Debian's source of PACKAGE at VERSION into DIR (its patches applied).
@@ -90,7 +100,8 @@ cache_key() {
     printf '%s\n' "$@" | cat - "$TOOLCHAIN_FILE" packaging/windows/qt-wintab.h | sha256sum | cut -c1-12
 }
 
-# with_cache NAME KEY BUILDER: runs BUILDER PREFIX WORKDIR once for the key;
+# with_cache NAME KEY BUILDER [ARG...]: runs BUILDER PREFIX WORKDIR ARG...
+# once for the key;
 # the prefix counts only once BUILDER succeeded, marked by .complete, so an
 # interrupted build is removed and made again, never used. Prints the prefix.
 with_cache() {
@@ -104,7 +115,7 @@ with_cache() {
         mkdir -p "$dir/work"
         echo "building $name for Windows in $dir (log: $dir/build.log)" >&2
         local started=$SECONDS
-        if ! "$builder" "$dir/prefix" "$dir/work" >"$dir/build.log" 2>&1; then
+        if ! "$builder" "$dir/prefix" "$dir/work" "${@:4}" >"$dir/build.log" 2>&1; then
             echo "building $name failed; the end of $dir/build.log:" >&2
             tail -n 40 "$dir/build.log" >&2
             exec {lock}>&-
@@ -119,8 +130,7 @@ with_cache() {
 }
 
 build_qt() {
-    local prefix=$1 work=$2 version
-    version=$(package_version qt6-base-dev-tools)
+    local prefix=$1 work=$2 version=$3
     fetch_source qt6-base "$version" "$work/src" || return 1
     # Debian's source drops Qt's copy of the Wacom tablet headers; Wine's
     # declare the same interface.
@@ -138,8 +148,7 @@ build_qt() {
 }
 
 build_openssl() {
-    local prefix=$1 work=$2 version
-    version=$(package_version libssl-dev)
+    local prefix=$1 work=$2 version=$3
     fetch_source openssl "$version" "$work/src" || return 1
     (cd "$work/src" &&
         ./Configure "${OPENSSL_CONFIGURE_OPTIONS[@]}" --cross-compile-prefix=$MINGW- \
@@ -149,14 +158,24 @@ build_openssl() {
 }
 
 # Sets WINDOWS_QT and WINDOWS_OPENSSL to the prefixes, building what the
-# cache lacks.
+# cache lacks. Qt must be the version of the host tools (moc, uic, rcc) it
+# is built with, if not necessarily Debian's same revision of it; OpenSSL is
+# the tests' reference only, and any 3.0 serves.
 ensure_windows_deps() {
-    local qt_version ssl_version
+    local qt_version ssl_version version
     qt_version=$(package_version qt6-base-dev-tools)
     ssl_version=$(package_version libssl-dev)
-    WINDOWS_QT=$(with_cache "qt-${qt_version%%+*}" \
-        "$(cache_key "$qt_version" "${QT_CONFIGURE_OPTIONS[@]}")" build_qt) || return 1
-    WINDOWS_OPENSSL=$(with_cache "openssl-${ssl_version%%-*}" \
-        "$(cache_key "$ssl_version" "${OPENSSL_CONFIGURE_OPTIONS[@]}")" build_openssl) || return 1
+    WINDOWS_QT='' WINDOWS_OPENSSL=''
+    for version in $(source_candidates qt6-base "$qt_version" "${qt_version%%+*}"); do
+        WINDOWS_QT=$(with_cache "qt-${version%%+*}" \
+            "$(cache_key "$version" "${QT_CONFIGURE_OPTIONS[@]}")" build_qt "$version") && break
+        WINDOWS_QT=
+    done
+    for version in $(source_candidates openssl "$ssl_version" 3.0.); do
+        WINDOWS_OPENSSL=$(with_cache "openssl-${version%%-*}" \
+            "$(cache_key "$version" "${OPENSSL_CONFIGURE_OPTIONS[@]}")" build_openssl "$version") && break
+        WINDOWS_OPENSSL=
+    done
+    [ -n "$WINDOWS_QT" ] && [ -n "$WINDOWS_OPENSSL" ] || return 1
     export WINDOWS_QT WINDOWS_OPENSSL
 }

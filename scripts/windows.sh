@@ -12,7 +12,8 @@
 #   scripts/windows.sh            all of it
 #   WINDOWS_SKIP_WINDOW=1 ...     without the window checks
 set -u
-source "$(dirname "$0")/common.sh"
+cd "$(dirname "$0")/.." || exit 1
+source scripts/common.sh
 source scripts/windows-deps.sh
 
 OUT=build/windows
