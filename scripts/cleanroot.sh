@@ -138,8 +138,10 @@ cleanroot_run() {
             mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm" &&
             mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts" || exit 1
             # The shell stays PID 1 (the command is never exec-ed in its
-            # place): xvfb-run waits for SIGUSR1 from the X server it starts,
-            # and as PID 1 it never sees it and hangs.
+            # place): xvfb-run waits for the SIGUSR1 with which the X server
+            # it starts tells its parent that it is ready, and the X server
+            # sends it only to a parent whose PID is above 1 (it takes PID 1
+            # for init, which adopted it), so xvfb-run as PID 1 waits forever.
             exec chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
                 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
                 /bin/bash -c "cd /root/cipherbench || exit 1; $1
