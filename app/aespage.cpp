@@ -122,7 +122,7 @@ void MainWindow::on_btnEncAES_clicked()
     if (!out)
         return;
 
-    ui->statusBar->showMessage(tr("加密中..."), 2000);
+    showRunning(Operation::Encrypt);
     const bool cbc = ui->cboxAlgAES->currentText().contains(QLatin1String("CBC"));
     const int n = cbc ? aesCipher->encryptCbc(plain.data(), unsigned(length), out.data(), iv.get())
                       : aesCipher->encryptEcb(plain.data(), unsigned(length), out.data());
@@ -139,7 +139,7 @@ void MainWindow::on_btnEncAES_clicked()
         ui->txtDecAES->setPlainText(
             bytesToHexStr(QByteArray::fromRawData(out.data(), n), 16, false, QLatin1Char(' ')));
     }
-    ui->statusBar->showMessage(tr("加密完成！"), 2000);
+    showDone(Operation::Encrypt);
 }
 
 // Decrypts `length` bytes in the page's current mode into `out`, starting
@@ -189,7 +189,7 @@ void MainWindow::on_btnDecAES_clicked()
         out = WorkBuffer(hex.size(), noDecryptBuffer);
         if (!out)
             return;
-        ui->statusBar->showMessage(tr("十六进制模式解密中..."), 2000);
+        showStatus(QT_TR_NOOP("十六进制模式解密中..."));
         r = decryptAES(aesCipher, cbc, hex.data(), hex.size(), out.data(), iv);
     } else {
         {
@@ -203,7 +203,7 @@ void MainWindow::on_btnDecAES_clicked()
             out = WorkBuffer(m, noDecryptBuffer);
             if (!out)
                 return;
-            ui->statusBar->showMessage(tr("base64模式解密中..."), 2000);
+            showStatus(QT_TR_NOOP("base64模式解密中..."));
             r = decryptAES(aesCipher, cbc, decoded.data(), m, out.data(), iv);
         }
         if (r == 0) {
@@ -211,7 +211,7 @@ void MainWindow::on_btnDecAES_clicked()
             out = WorkBuffer(hex.size(), noDecryptBuffer);
             if (!out)
                 return;
-            ui->statusBar->showMessage(tr("十六进制模式解密中..."), 2000);
+            showStatus(QT_TR_NOOP("十六进制模式解密中..."));
             r = decryptAES(aesCipher, cbc, hex.data(), hex.size(), out.data(), iv);
         }
     }
@@ -220,9 +220,9 @@ void MainWindow::on_btnDecAES_clicked()
     decRowAES.show(CounterRow::String, r);
 
     if (r != 0)
-        ui->statusBar->showMessage(tr("解密完成！"), 2000);
+        showDone(Operation::Decrypt);
     else
-        ui->statusBar->showMessage(tr("小主，我尽力了，实在无法解密！！！"), 2000);
+        showStatus(QT_TR_NOOP("小主，我尽力了，实在无法解密！！！"));
 }
 
 void MainWindow::on_cboxCModeAES_currentIndexChanged(QString arg1)

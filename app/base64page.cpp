@@ -14,10 +14,6 @@
 
 #include <climits>
 
-// Set once the invalid-hex message of the input box has been shown, so that
-// one edit brings one message; cleared at the end of every handler run.
-static bool hexErrorShownBASE64 = false;
-
 namespace {
 
 // Base64 text from mail or files comes wrapped into lines; the decoder wants
@@ -72,16 +68,8 @@ private:
 
 void MainWindow::initBase64Page()
 {
-    ui->cboxInCodeBASE64->clear();
-    ui->cboxInCodeBASE64->addItem(tr("字符串"));
-    ui->cboxInCodeBASE64->addItem(tr("十六进制"));
-    ui->cboxInCodeBASE64->setCurrentIndex(0);
-    inCodeHexBASE64 = false;
-
-    ui->cboxOutCodeBASE64->clear();
-    ui->cboxOutCodeBASE64->addItem(tr("字符串"));
-    ui->cboxOutCodeBASE64->addItem(tr("十六进制"));
-    ui->cboxOutCodeBASE64->setCurrentIndex(0);
+    encInputBASE64.fillCodes(false);
+    fillCodeCombo(ui->cboxOutCodeBASE64, QT_TR_NOOP("字符串"), QT_TR_NOOP("十六进制"), 0);
     outCodeHexBASE64 = false;
 
     on_txtEncBASE64_textChanged();
@@ -91,12 +79,7 @@ void MainWindow::initBase64Page()
 
 void MainWindow::on_txtEncBASE64_textChanged()
 {
-    guardHexInput(ui->txtEncBASE64, inCodeHexBASE64, &hexErrorShownBASE64);
-    const QString text = ui->txtEncBASE64->toPlainText();
-    if (inCodeHexBASE64)
-        encRowBASE64.show(CounterRow::Hex, readHex(text).size());
-    else
-        encRowBASE64.show(CounterRow::String, text.toUtf8().size());
+    encInputBASE64.textChanged();
 }
 
 void MainWindow::on_txtDecBASE64_textChanged()
@@ -110,12 +93,7 @@ void MainWindow::on_txtDecBASE64_textChanged()
 
 void MainWindow::on_cboxInCodeBASE64_currentIndexChanged(QString arg1)
 {
-    const bool hex = !arg1.contains(QStringLiteral("字符串"));
-    // Towards hex this runs the input handler while the flag still holds the
-    // old form; the row written below is the one that stays.
-    const qsizetype count = switchInputCode(ui->txtEncBASE64, hex);
-    encRowBASE64.show(hex ? CounterRow::Hex : CounterRow::String, count);
-    inCodeHexBASE64 = hex;
+    encInputBASE64.codeChanged(arg1);
 }
 
 void MainWindow::on_cboxOutCodeBASE64_currentIndexChanged(QString arg1)
@@ -132,9 +110,9 @@ void MainWindow::on_btnEncBASE64_clicked()
         showErrorBox(this, ErrorText::NothingToEncode);
         return;
     }
-    const QByteArray bytes = inCodeHexBASE64 ? readHex(text) : text.toUtf8();
+    const QByteArray bytes = encInputBASE64.bytes(text);
 
-    ui->statusBar->showMessage(tr("base64编码中..."), 2000);
+    showRunning(Operation::EncodeBase64);
     const int size = bytes.size() <= INT_MAX ? base64EncodedSize(int(bytes.size())) : -1;
     const WorkBuffer encoded(size, "base64\n");
     if (!encoded)
@@ -146,7 +124,7 @@ void MainWindow::on_btnEncBASE64_clicked()
     } else {
         ui->txtDecBASE64->setPlainText(QString::fromLatin1(encoded.data(), size - 1));
     }
-    ui->statusBar->showMessage(tr("base64编码完成！"), 2000);
+    showDone(Operation::EncodeBase64);
 }
 
 void MainWindow::on_btnDecBASE64_clicked()
@@ -163,7 +141,7 @@ void MainWindow::on_btnDecBASE64_clicked()
     const QByteArray characters =
         inCodeHexBASE64 ? withoutAsciiWhitespace(readHex(text)) : removeWhitespace(text).toUtf8();
 
-    ui->statusBar->showMessage(tr("base64解码中..."), 2000);
+    showRunning(Operation::DecodeBase64);
     const int capacity = base64DecodedCapacity(int(qMin<qsizetype>(characters.size(), INT_MAX - 3)));
     const WorkBuffer decoded(capacity > 0 ? capacity : 1, "base64\n");
     if (!decoded)
@@ -179,5 +157,5 @@ void MainWindow::on_btnDecBASE64_clicked()
         ui->txtDecBASE64->setPlainText(
             bytesToHexStr(QByteArray::fromRawData(decoded.data(), count), 16, true, QLatin1Char(' ')));
     }
-    ui->statusBar->showMessage(tr("base64解码完成！"), 2000);
+    showDone(Operation::DecodeBase64);
 }

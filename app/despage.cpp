@@ -20,19 +20,17 @@
 #include <new>
 #include <optional>
 
-// Set once a box's invalid-input message has been shown, so that the nested
-// runs of its handler caused by the removal stay silent; cleared at the end of
-// every run.
-static bool hexErrorShownDES = false;
-static bool key1ErrorShownDES = false;
-static bool key2ErrorShownDES = false;
-
 static const int desKeyBytes = 8;
 
 static QByteArray utf8Bytes(const QString &text)
 {
     QStringEncoder encoder(utf8Codec());
     return encoder(text);
+}
+
+QByteArray MainWindow::utf8BytesDES(const QString &text)
+{
+    return utf8Bytes(text);
 }
 
 // The guard shared by both key boxes. Each backspace() re-enters the guard
@@ -145,16 +143,8 @@ void MainWindow::initDESPage()
         button->setAccessibleDescription(ui->label_22->text());
 
     // Each fill runs the combo's slot; the hex selection normalises the sample input.
-    ui->cboxInCodeDES->clear();
-    ui->cboxInCodeDES->addItem(tr("字符串"));
-    ui->cboxInCodeDES->addItem(tr("十六进制"));
-    ui->cboxInCodeDES->setCurrentIndex(1);
-    inCodeHexDES = true;
-
-    ui->cboxOutCodeDES->clear();
-    ui->cboxOutCodeDES->addItem(tr("base64"));
-    ui->cboxOutCodeDES->addItem(tr("十六进制"));
-    ui->cboxOutCodeDES->setCurrentIndex(1);
+    encInputDES.fillCodes(true);
+    fillCodeCombo(ui->cboxOutCodeDES, QT_TR_NOOP("base64"), QT_TR_NOOP("十六进制"), 1);
     outCodeHexDES = true;
 
     on_txtEncDES_textChanged();
@@ -220,12 +210,7 @@ void MainWindow::on_txtKey2DES_textChanged(const QString &arg1)
 
 void MainWindow::on_txtEncDES_textChanged()
 {
-    guardHexInput(ui->txtEncDES, inCodeHexDES, &hexErrorShownDES);
-    const QString text = ui->txtEncDES->toPlainText();
-    if (inCodeHexDES)
-        encRowDES.show(CounterRow::Hex, readHex(text).size());
-    else
-        encRowDES.show(CounterRow::String, utf8Bytes(text).size());
+    encInputDES.textChanged();
 }
 
 void MainWindow::on_txtDecDES_textChanged()
@@ -239,12 +224,7 @@ void MainWindow::on_txtDecDES_textChanged()
 
 void MainWindow::on_cboxInCodeDES_currentIndexChanged(QString arg1)
 {
-    const bool hex = !arg1.contains(QStringLiteral("字符串"));
-    // Towards hex this runs the input handler while the flag still holds the
-    // old form; the row written below is the one that stays.
-    const qsizetype count = switchInputCode(ui->txtEncDES, hex);
-    encRowDES.show(hex ? CounterRow::Hex : CounterRow::String, count);
-    inCodeHexDES = hex;
+    encInputDES.codeChanged(arg1);
 }
 
 void MainWindow::on_cboxOutCodeDES_currentIndexChanged(QString arg1)
@@ -290,7 +270,7 @@ void MainWindow::runDES(bool encrypt)
     if (!key1Buffer || (tripleDES && !key2Buffer))
         return;
 
-    const QByteArray input = inCodeHexDES ? readHex(text) : utf8Bytes(text);
+    const QByteArray input = encInputDES.bytes(text);
 
     const DesPress press(desContext);
     if (!press)
@@ -299,7 +279,7 @@ void MainWindow::runDES(bool encrypt)
     if (!result)
         return;
 
-    ui->statusBar->showMessage(encrypt ? tr("加密中...") : tr("解密中..."), 2000);
+    showRunning(encrypt ? Operation::Encrypt : Operation::Decrypt);
 
     const int length = int(input.size());
     int count;
@@ -323,5 +303,5 @@ void MainWindow::runDES(bool encrypt)
         base64Encode(result.data(), base64.data(), count);
         ui->txtDecDES->setPlainText(QString::fromLatin1(base64.data()));
     }
-    ui->statusBar->showMessage(encrypt ? tr("加密完成！") : tr("解密完成！"), 2000);
+    showDone(encrypt ? Operation::Encrypt : Operation::Decrypt);
 }

@@ -2,6 +2,7 @@
 #define CIPHERBENCH_APP_MAINWINDOW_H
 
 #include "app/counterrow.h"
+#include "app/textboxes.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -80,10 +81,13 @@ private:
     void initMainWindow();
     void initCounterRows();
 
-    // The guard of an input box that the page reads as hex while `hexForm`:
-    // one invalid-hex message per offending edit (`errorShown` keeps the
-    // nested runs silent and is cleared once the handler's run is over).
-    void guardHexInput(QTextEdit *box, bool hexForm, bool *errorShown);
+    // The status bar's two words on a page operation: "…中..." while it
+    // runs, "…完成！" once it is done.
+    enum class Operation { Encrypt, Decrypt, EncodeBase64, DecodeBase64, HashMD5, HashSHA1 };
+    void showRunning(Operation operation);
+    void showDone(Operation operation);
+    // Every status message of the pages: through tr(), shown for 2000 ms.
+    void showStatus(const char *sourceText);
 
     // AES page (aespage.cpp)
     void initAESPage();
@@ -94,6 +98,9 @@ private:
     void updateAlgDES();
     void updateKeyFormDES();
     void runDES(bool encrypt); // both buttons: keys, input, engine, result
+    // The DES page's texts as UTF-8 bytes, through utf8Codec(): unlike
+    // QString::toUtf8(), it drops a lone high surrogate at the very end.
+    static QByteArray utf8BytesDES(const QString &text);
 
     // Base64 page (base64page.cpp)
     void initBase64Page();
@@ -123,11 +130,19 @@ private:
     bool keyHexDES = false;
     bool inCodeHexDES = false;
     bool outCodeHexDES = false;
+    // Set once a box's invalid-input message has been shown, so that the
+    // nested runs of its handler caused by the removal stay silent; cleared
+    // at the end of every run.
+    bool hexErrorShownDES = false;
+    bool key1ErrorShownDES = false;
+    bool key2ErrorShownDES = false;
     QButtonGroup *keyGroupDES = nullptr;
     QButtonGroup *algGroupDES = nullptr;
     bool inCodeHexBASE64 = false;
     bool outCodeHexBASE64 = false;
+    bool hexErrorShownBASE64 = false;
     bool inCodeHexHASH = false;
+    bool hexErrorShownHASH = false;
     bool textModeHASH = false;
     ReadFile *fileWorker = nullptr;
     QString filePathHASH;
@@ -136,11 +151,11 @@ private:
 
     CounterRow encRowAES;
     CounterRow decRowAES;
-    CounterRow encRowDES;
+    InputBox encInputDES;
     CounterRow decRowDES;
-    CounterRow encRowBASE64;
+    InputBox encInputBASE64;
     CounterRow decRowBASE64;
-    CounterRow encRowHASH;
+    InputBox encInputHASH;
 };
 
 #endif

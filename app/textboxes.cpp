@@ -1,6 +1,10 @@
 #include "app/textboxes.h"
 
+#include "app/errorbox.h"
+#include "app/mainwindow.h"
 #include "codec/codec.h"
+
+#include <QComboBox>
 
 #include <QFont>
 #include <QPointer>
@@ -144,4 +148,52 @@ qsizetype switchInputCode(QTextEdit *box, bool toHex)
     const QByteArray bytes = isHexStr(text) ? readHex(text) : text.toUtf8();
     box->setPlainText(bytesToHexStr(bytes, 16, true, QLatin1Char(' ')));
     return bytes.size();
+}
+
+void fillCodeCombo(QComboBox *combo, const char *first, const char *second, int index)
+{
+    combo->clear();
+    combo->addItem(MainWindow::tr(first));
+    combo->addItem(MainWindow::tr(second));
+    combo->setCurrentIndex(index);
+}
+
+InputBox::InputBox(QWidget *window, QTextEdit *box, QComboBox *code, const CounterRow &row,
+                   bool *hex, bool *errorShown, Encoder utf8)
+    : window(window), box(box), code(code), row(row), hex(hex), errorShown(errorShown), utf8(utf8)
+{
+}
+
+void InputBox::fillCodes(bool hexForm)
+{
+    fillCodeCombo(code, QT_TRANSLATE_NOOP("MainWindow", "字符串"),
+                  QT_TRANSLATE_NOOP("MainWindow", "十六进制"), hexForm ? 1 : 0);
+    *hex = hexForm;
+}
+
+void InputBox::textChanged()
+{
+    if (*hex) {
+        QWidget *parent = window;
+        guardHexBox(box, errorShown, [parent] { showErrorBox(parent, ErrorText::InvalidHex); });
+    }
+    *errorShown = false;
+    const QString text = box->toPlainText();
+    if (*hex)
+        row.show(CounterRow::Hex, readHex(text).size());
+    else
+        row.show(CounterRow::String, utf8(text).size());
+}
+
+void InputBox::codeChanged(const QString &codeText)
+{
+    const bool toHex = !codeText.contains(QStringLiteral("字符串"));
+    const qsizetype count = switchInputCode(box, toHex);
+    row.show(toHex ? CounterRow::Hex : CounterRow::String, count);
+    *hex = toHex;
+}
+
+QByteArray InputBox::bytes(const QString &text) const
+{
+    return *hex ? readHex(text) : utf8(text);
 }
