@@ -17,22 +17,6 @@ namespace {
 const char defaultIvAES[] = "7306158249371560";
 constexpr int aesBlock = 16;
 
-// Key material in UTF-8 as the engine reads it: zero-terminated, as a byte
-// array always is, and wiped when it goes.
-class SecretText
-{
-public:
-    explicit SecretText(const QString &text) : bytes(text.toUtf8()) {}
-    ~SecretText() { wipeSecret(bytes); }
-    SecretText(const SecretText &) = delete;
-    SecretText &operator=(const SecretText &) = delete;
-
-    char *get() { return bytes.data(); }
-
-private:
-    QByteArray bytes;
-};
-
 // The cipher of one button press, from preparation to the slot's return.
 class AesPress
 {
@@ -86,13 +70,13 @@ void MainWindow::on_txtKeyAES_textChanged()
 
 // The first steps of both buttons after the key and IV copies: the key check
 // and the key schedule. False when the press ends here.
-static bool prepareAES(MainWindow *window, AesCipher *cipher, int keyLength, SecretText &key)
+static bool prepareAES(MainWindow *window, AesCipher *cipher, int keyLength, SecretBytes &key)
 {
     if (keyLength != 16 && keyLength != 24 && keyLength != 32) {
         showErrorBox(window, ErrorText::AesKeyLength);
         return false;
     }
-    cipher->setKey(keyLength, key.get());
+    cipher->setKey(keyLength, key.data());
     return true;
 }
 
@@ -105,8 +89,8 @@ static QString ivTextAES(const QString &text)
 void MainWindow::on_btnEncAES_clicked()
 {
     AesPress press(aesCipher);
-    SecretText key(ui->txtKeyAES->text());
-    SecretText iv(ivTextAES(ui->txtKeyOffsetAES->text()));
+    SecretBytes key(ui->txtKeyAES->text().toUtf8());
+    SecretBytes iv(ivTextAES(ui->txtKeyOffsetAES->text()).toUtf8());
     if (!prepareAES(this, aesCipher, keyLengthAES(), key))
         return;
 
@@ -116,21 +100,21 @@ void MainWindow::on_btnEncAES_clicked()
         return;
     }
 
-    QByteArray plain = text.toUtf8();
+    SecretBytes plain(text.toUtf8());
     const qsizetype length = plain.size();
-    const WorkBuffer out(length <= INT_MAX - aesBlock ? length + aesBlock : -1, "encryptStr\n");
+    const WorkBuffer out(length <= INT_MAX - aesBlock ? length + aesBlock : -1, "encryptStr");
     if (!out)
         return;
 
     showRunning(Operation::Encrypt);
     const bool cbc = ui->cboxAlgAES->currentText().contains(QLatin1String("CBC"));
-    const int n = cbc ? aesCipher->encryptCbc(plain.data(), unsigned(length), out.data(), iv.get())
+    const int n = cbc ? aesCipher->encryptCbc(plain.data(), unsigned(length), out.data(), iv.data())
                       : aesCipher->encryptEcb(plain.data(), unsigned(length), out.data());
-    wipeSecret(plain);
+    plain.clear();
 
     if (ui->cboxCModeAES->currentText().contains(QLatin1String("base64"))) {
         const int size = base64EncodedSize(n);
-        const WorkBuffer base64(size, "base64\n");
+        const WorkBuffer base64(size, "base64");
         if (!base64)
             return;
         base64Encode(out.data(), base64.data(), n);
@@ -145,13 +129,13 @@ void MainWindow::on_btnEncAES_clicked()
 // Decrypts `length` bytes in the page's current mode into `out`, starting
 // from the prepared IV whatever an earlier attempt left in its own copy.
 static int decryptAES(AesCipher *cipher, bool cbc, char *in, qsizetype length, char *out,
-                      SecretText &iv)
+                      SecretBytes &iv)
 {
     auto *result = reinterpret_cast<unsigned char *>(out);
     if (!cbc)
         return cipher->decryptEcb(in, unsigned(length), result);
     char chain[aesBlock];
-    std::memcpy(chain, iv.get(), aesBlock);
+    std::memcpy(chain, iv.data(), aesBlock);
     const int r = cipher->decryptCbc(in, unsigned(length), result, chain);
     cipher::secureWipe(chain, sizeof chain);
     return r;
@@ -160,8 +144,8 @@ static int decryptAES(AesCipher *cipher, bool cbc, char *in, qsizetype length, c
 void MainWindow::on_btnDecAES_clicked()
 {
     AesPress press(aesCipher);
-    SecretText key(ui->txtKeyAES->text());
-    SecretText iv(ivTextAES(ui->txtKeyOffsetAES->text()));
+    SecretBytes key(ui->txtKeyAES->text().toUtf8());
+    SecretBytes iv(ivTextAES(ui->txtKeyOffsetAES->text()).toUtf8());
     if (!prepareAES(this, aesCipher, keyLengthAES(), key))
         return;
 
@@ -177,7 +161,7 @@ void MainWindow::on_btnDecAES_clicked()
 
     const bool cbc = ui->cboxAlgAES->currentText().contains(QLatin1String("CBC"));
     const char *const noDecryptBuffer = "decryptStr";
-    WorkBuffer out;
+    SecretBuffer out;
     int r = 0;
 
     // Hex cipher text is made of Base64 characters too, and an even number
@@ -186,7 +170,7 @@ void MainWindow::on_btnDecAES_clicked()
     // is taken as the hex it almost surely is.
     QByteArray hex = isHexStr(text) ? readHex(text) : QByteArray();
     if (!hex.isEmpty() && hex.size() % aesBlock == 0) {
-        out = WorkBuffer(hex.size(), noDecryptBuffer);
+        out = SecretBuffer(hex.size(), noDecryptBuffer, WorkBuffer::NoBreak);
         if (!out)
             return;
         showStatus(QT_TR_NOOP("十六进制模式解密中..."));
@@ -196,11 +180,11 @@ void MainWindow::on_btnDecAES_clicked()
             // Base64 copied from mail or files is often wrapped into lines.
             const QByteArray base64 = removeWhitespace(text).toUtf8();
             const WorkBuffer decoded(
-                base64DecodedCapacity(int(qMin<qsizetype>(base64.size(), INT_MAX - 3))), "base64\n");
+                base64DecodedCapacity(int(qMin<qsizetype>(base64.size(), INT_MAX - 3))), "base64");
             if (!decoded)
                 return;
             const int m = base64Decode(base64.constData(), decoded.data());
-            out = WorkBuffer(m, noDecryptBuffer);
+            out = SecretBuffer(m, noDecryptBuffer, WorkBuffer::NoBreak);
             if (!out)
                 return;
             showStatus(QT_TR_NOOP("base64模式解密中..."));
@@ -208,7 +192,7 @@ void MainWindow::on_btnDecAES_clicked()
         }
         if (r == 0) {
             hex = readHex(text);
-            out = WorkBuffer(hex.size(), noDecryptBuffer);
+            out = SecretBuffer(hex.size(), noDecryptBuffer, WorkBuffer::NoBreak);
             if (!out)
                 return;
             showStatus(QT_TR_NOOP("十六进制模式解密中..."));

@@ -114,7 +114,7 @@ void MainWindow::on_btnEncBASE64_clicked()
 
     showRunning(Operation::EncodeBase64);
     const int size = bytes.size() <= INT_MAX ? base64EncodedSize(int(bytes.size())) : -1;
-    const WorkBuffer encoded(size, "base64\n");
+    const WorkBuffer encoded(size, "base64");
     if (!encoded)
         return;
     base64Encode(bytes.constData(), encoded.data(), int(bytes.size()));
@@ -143,7 +143,7 @@ void MainWindow::on_btnDecBASE64_clicked()
 
     showRunning(Operation::DecodeBase64);
     const int capacity = base64DecodedCapacity(int(qMin<qsizetype>(characters.size(), INT_MAX - 3)));
-    const WorkBuffer decoded(capacity > 0 ? capacity : 1, "base64\n");
+    const WorkBuffer decoded(capacity > 0 ? capacity : 1, "base64");
     if (!decoded)
         return;
     const int count = base64Decode(characters.constData(), decoded.data());

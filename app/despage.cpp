@@ -65,7 +65,7 @@ static void guardKeyBox(QWidget *parent, QLineEdit *box, const QString &text, bo
 // Reads one key box into `key`; returns the message that refuses it, or
 // nothing when the key is a usable 8-byte block.
 static std::optional<ErrorText> readKeyDES(const QString &text, bool keyHex, bool second,
-                                           QByteArray *key)
+                                           SecretBytes *key)
 {
     if (keyHex) {
         if (!isHexStr(text))
@@ -82,9 +82,9 @@ static std::optional<ErrorText> readKeyDES(const QString &text, bool keyHex, boo
 }
 
 // A key copy in a working buffer of its own, as the engine reads it.
-static WorkBuffer copyKey(const QByteArray &key, const char *name)
+static SecretBuffer copyKey(const SecretBytes &key, const char *name)
 {
-    WorkBuffer buffer(desKeyBytes, name, WorkBuffer::Secret);
+    SecretBuffer buffer(desKeyBytes, name);
     if (buffer)
         std::copy_n(key.constData(), desKeyBytes, buffer.data());
     return buffer;
@@ -96,7 +96,8 @@ static WorkBuffer copyKey(const QByteArray &key, const char *name)
 class DesPress
 {
 public:
-    explicit DesPress(DesContext *&slot) : slot(slot), storage(sizeof(DesContext), nullptr)
+    explicit DesPress(DesContext *&slot)
+        : slot(slot), storage(sizeof(DesContext), "desContext", WorkBuffer::Silent)
     {
         static_assert(alignof(DesContext) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__,
                       "page buffers are aligned as new char[] is");
@@ -246,8 +247,8 @@ void MainWindow::on_btnDecDES_clicked()
 
 void MainWindow::runDES(bool encrypt)
 {
-    QByteArray key1;
-    QByteArray key2;
+    SecretBytes key1;
+    SecretBytes key2;
     std::optional<ErrorText> refusal = readKeyDES(ui->txtKey1DES->text(), keyHexDES, false, &key1);
     if (!refusal && tripleDES)
         refusal = readKeyDES(ui->txtKey2DES->text(), keyHexDES, true, &key2);
@@ -257,25 +258,26 @@ void MainWindow::runDES(bool encrypt)
     if (!refusal && text.isEmpty())
         refusal = encrypt ? ErrorText::NothingToEncrypt : ErrorText::NothingToDecrypt;
     if (refusal) {
-        wipeSecret(key1);
-        wipeSecret(key2);
+        key1.clear();
+        key2.clear();
         showErrorBox(this, *refusal);
         return;
     }
 
-    const WorkBuffer key1Buffer = copyKey(key1, "key1\n");
-    const WorkBuffer key2Buffer = (key1Buffer && tripleDES) ? copyKey(key2, "key2\n") : WorkBuffer();
-    wipeSecret(key1);
-    wipeSecret(key2);
+    const SecretBuffer key1Buffer = copyKey(key1, "key1");
+    const SecretBuffer key2Buffer = (key1Buffer && tripleDES) ? copyKey(key2, "key2") : SecretBuffer();
+    key1.clear();
+    key2.clear();
     if (!key1Buffer || (tripleDES && !key2Buffer))
         return;
 
-    const QByteArray input = encInputDES.bytes(text);
+    SecretBytes input(encInputDES.bytes(text));
 
     const DesPress press(desContext);
     if (!press)
         return;
-    const WorkBuffer result(input.size() <= INT_MAX - 8 ? input.size() + 8 : -1, "encryptStr\n");
+    // Plaintext when decrypting.
+    const SecretBuffer result(input.size() <= INT_MAX - 8 ? input.size() + 8 : -1, "encryptStr");
     if (!result)
         return;
 
@@ -297,7 +299,7 @@ void MainWindow::runDES(bool encrypt)
         ui->txtDecDES->setPlainText(bytesToHexStr(QByteArray::fromRawData(result.data(), count), 16,
                                                   true, QLatin1Char(' ')));
     } else {
-        const WorkBuffer base64(base64EncodedSize(count), "base64\n");
+        const WorkBuffer base64(base64EncodedSize(count), "base64");
         if (!base64)
             return;
         base64Encode(result.data(), base64.data(), count);

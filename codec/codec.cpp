@@ -1,13 +1,10 @@
 #include "codec/codec.h"
-#include "codec/codec_p.h"
+#include "codec/workbuffer.h"
 
-#include <QDebug>
 #include <QStringView>
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 // Users paste texts of many megabytes, so every routine here makes one pass
 // over its input and writes its result in place into a buffer sized up front.
@@ -89,20 +86,6 @@ struct HexPairTable
 };
 constexpr HexPairTable kHexPairs;
 
-char *mallocWorkBuffer(std::size_t size)
-{
-    // malloc(0) may answer nullptr; an empty text still needs a valid buffer.
-    return static_cast<char *>(std::malloc(size ? size : 1));
-}
-
-WorkBufferAllocator workBufferAllocator = mallocWorkBuffer;
-
-struct FreeDeleter
-{
-    void operator()(char *p) const { std::free(p); }
-};
-using WorkBuffer = std::unique_ptr<char, FreeDeleter>;
-
 // Reads one group of a hex text (one or two UTF-16 units with no
 // whitespace) as the toolkit's integer conversion does; false when the
 // conversion fails or the value exceeds a byte. Plain digit pairs, by far the
@@ -136,13 +119,6 @@ inline const char16_t *units(const QString &text)
 }
 
 } // namespace
-
-WorkBufferAllocator setWorkBufferAllocator(WorkBufferAllocator allocator)
-{
-    const WorkBufferAllocator previous = workBufferAllocator;
-    workBufferAllocator = allocator ? allocator : mallocWorkBuffer;
-    return previous;
-}
 
 bool isHexSpace(QChar c)
 {
@@ -473,13 +449,11 @@ bool renderHexBase64(const QString &current, const QString &comboText, QString *
     if (comboText.contains(QLatin1String("base64"))) {
         const QByteArray bytes = readHex(current);
         const int size = bytes.size() <= INT_MAX ? base64EncodedSize(int(bytes.size())) : -1;
-        WorkBuffer buffer(size > 0 ? workBufferAllocator(std::size_t(size)) : nullptr);
-        if (!buffer) {
-            qDebug("Unable to allocate memory for base64\n");
+        const WorkBuffer buffer(size, "base64");
+        if (!buffer)
             return false;
-        }
-        base64Encode(bytes.constData(), buffer.get(), int(bytes.size()));
-        *replacement = QString::fromLatin1(buffer.get(), size - 1);
+        base64Encode(bytes.constData(), buffer.data(), int(bytes.size()));
+        *replacement = QString::fromLatin1(buffer.data(), size - 1);
         *count = size - 1;
         return true;
     }
@@ -487,15 +461,12 @@ bool renderHexBase64(const QString &current, const QString &comboText, QString *
     // The box is taken to hold Base64: decode its UTF-8 form, which like
     // every QByteArray ends in a terminator.
     const QByteArray text = current.toUtf8();
-    const long long capacity =
-        text.size() <= INT_MAX ? base64DecodedCapacity(int(text.size())) : -1;
-    WorkBuffer buffer(capacity >= 0 ? workBufferAllocator(std::size_t(capacity)) : nullptr);
-    if (!buffer) {
-        qDebug("Unable to allocate memory for hex\n");
+    const int capacity = text.size() <= INT_MAX ? base64DecodedCapacity(int(text.size())) : -1;
+    const WorkBuffer buffer(capacity, "hex");
+    if (!buffer)
         return false;
-    }
-    const int n = base64Decode(text.constData(), buffer.get());
-    *replacement = bytesToHexStr(QByteArray::fromRawData(buffer.get(), n));
+    const int n = base64Decode(text.constData(), buffer.data());
+    *replacement = bytesToHexStr(QByteArray::fromRawData(buffer.data(), n));
     *count = n;
     return true;
 }

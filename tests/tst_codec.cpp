@@ -2,7 +2,8 @@
 // tables, buffer bounds of the Base64 coder and the box re-render routines.
 
 #include "codec/codec.h"
-#include "codec/codec_p.h"
+#include "codec/workbuffer.h"
+#include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 
 #include <QRandomGenerator>
@@ -102,16 +103,11 @@ bool regexBase64(const QString &stripped)
     return re.match(stripped).hasMatch();
 }
 
-char *failingAllocator(std::size_t)
-{
-    return nullptr;
-}
-
 std::size_t lastRequestedSize = 0;
-char *recordingAllocator(std::size_t size)
+char *recordingSource(std::size_t size, const char *name)
 {
     lastRequestedSize = size;
-    return static_cast<char *>(std::malloc(size ? size : 1));
+    return WorkBuffer::defaultSource(size, name);
 }
 
 } // namespace
@@ -614,11 +610,12 @@ void TestCodec::workBufferFailure_data()
 {
     QTest::addColumn<QString>("content");
     QTest::addColumn<QString>("comboText");
+    QTest::addColumn<QByteArray>("buffer");
     QTest::addColumn<QString>("debugLine");
 
-    QTest::newRow("to base64") << "61 62 63" << "base64"
+    QTest::newRow("to base64") << "61 62 63" << "base64" << QByteArray("base64")
                                << "Unable to allocate memory for base64\n";
-    QTest::newRow("to hex") << "YWJj" << QStringLiteral("十六进制")
+    QTest::newRow("to hex") << "YWJj" << QStringLiteral("十六进制") << QByteArray("hex")
                             << "Unable to allocate memory for hex\n";
 }
 
@@ -626,14 +623,18 @@ void TestCodec::workBufferFailure()
 {
     QFETCH(QString, content);
     QFETCH(QString, comboText);
+    QFETCH(QByteArray, buffer);
     QFETCH(QString, debugLine);
 
     DebugCapture capture;
-    const WorkBufferAllocator previous = setWorkBufferAllocator(failingAllocator);
     FakeBox box;
     box.text = content;
-    const int count = ::switchHexBase64(&box, comboText);
-    setWorkBufferAllocator(previous);
+    int count;
+    {
+        const BufferRefusal refusal(buffer.constData());
+        count = ::switchHexBase64(&box, comboText);
+        QVERIFY(refusal.fired());
+    }
 
     QCOMPARE(count, 0);
     QCOMPARE(box.setCount, 0);
@@ -644,14 +645,14 @@ void TestCodec::workBufferFailure()
 void TestCodec::workBufferSize()
 {
     // The working buffers are exactly as large as the coder needs.
-    const WorkBufferAllocator previous = setWorkBufferAllocator(recordingAllocator);
+    const WorkBuffer::Source previous = WorkBuffer::setSource(recordingSource);
     FakeBox box;
     box.text = QStringLiteral("61 62 63 64");
     QCOMPARE(::switchHexBase64(&box, QStringLiteral("base64")), 8);
     QCOMPARE(lastRequestedSize, std::size_t(9)); // text and terminator
     QCOMPARE(::switchHexBase64(&box, QStringLiteral("十六进制")), 4);
     QCOMPARE(lastRequestedSize, std::size_t(6)); // two groups of four
-    setWorkBufferAllocator(previous);
+    WorkBuffer::setSource(previous);
     QCOMPARE(box.text, QStringLiteral("61 62 63 64"));
 }
 

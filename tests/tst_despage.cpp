@@ -4,6 +4,7 @@
 
 #include "app/mainwindow.h"
 #include "app/pagememory.h"
+#include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 
@@ -23,23 +24,6 @@
 #include <openssl/provider.h>
 
 #include <cstdlib>
-
-// Allocation failures on demand: every working buffer of the page (the key
-// copies, the context's storage, the result, the Base64 text) comes from the
-// page buffer source; when armed, its n-th request is refused.
-namespace {
-int requestsToRefuse = 0; // 0: not armed
-int requestsSeen = 0;
-
-char *refusingSource(std::size_t size)
-{
-    if (requestsToRefuse > 0 && ++requestsSeen == requestsToRefuse) {
-        requestsToRefuse = 0;
-        return nullptr;
-    }
-    return new char[size ? size : 1];
-}
-} // namespace
 
 namespace {
 
@@ -802,28 +786,30 @@ void TestDesPage::allocationFailure_data()
 {
     QTest::addColumn<bool>("triple");
     QTest::addColumn<QString>("outCode");
-    QTest::addColumn<int>("failingAllocation");
+    QTest::addColumn<QByteArray>("buffer");
     QTest::addColumn<QString>("debugLine");
     QTest::addColumn<QString>("status");
 
-    // Order of the working buffers: key 1, key 2 (3DES), the context, the
-    // result, the Base64 text.
-    QTest::newRow("key1") << false << hexCode << 1 << "Unable to allocate memory for key1\n" << "before";
-    QTest::newRow("key2") << true << hexCode << 2 << "Unable to allocate memory for key2\n" << "before";
-    QTest::newRow("context") << false << hexCode << 2 << "" << "before";
-    QTest::newRow("encryptStr") << false << hexCode << 3 << "Unable to allocate memory for encryptStr\n"
-                                << "before";
-    QTest::newRow("3DES encryptStr") << true << hexCode << 4 << "Unable to allocate memory for encryptStr\n"
-                                     << "before";
-    QTest::newRow("base64") << false << base64Code << 4 << "Unable to allocate memory for base64\n"
-                            << "加密中...";
+    // The working buffers of a press: the key copies, the context's storage,
+    // the result and the Base64 text.
+    QTest::newRow("key1") << false << hexCode << QByteArray("key1") << "Unable to allocate memory for key1\n"
+                          << "before";
+    QTest::newRow("key2") << true << hexCode << QByteArray("key2") << "Unable to allocate memory for key2\n"
+                          << "before";
+    QTest::newRow("context") << false << hexCode << QByteArray("desContext") << "" << "before";
+    QTest::newRow("encryptStr") << false << hexCode << QByteArray("encryptStr")
+                                << "Unable to allocate memory for encryptStr\n" << "before";
+    QTest::newRow("3DES encryptStr") << true << hexCode << QByteArray("encryptStr")
+                                     << "Unable to allocate memory for encryptStr\n" << "before";
+    QTest::newRow("base64") << false << base64Code << QByteArray("base64")
+                            << "Unable to allocate memory for base64\n" << "加密中...";
 }
 
 void TestDesPage::allocationFailure()
 {
     QFETCH(bool, triple);
     QFETCH(QString, outCode);
-    QFETCH(int, failingAllocation);
+    QFETCH(QByteArray, buffer);
     QFETCH(QString, debugLine);
     QFETCH(QString, status);
 
@@ -835,13 +821,12 @@ void TestDesPage::allocationFailure()
     page.window.statusBar()->showMessage(QStringLiteral("before"));
 
     DebugCapture capture;
-    requestsSeen = 0;
-    requestsToRefuse = failingAllocation;
-    const PageBufferSource previous = setPageBufferSource(refusingSource);
-    page.press(true);
-    setPageBufferSource(previous);
-    const bool fired = requestsToRefuse == 0;
-    requestsToRefuse = 0;
+    bool fired;
+    {
+        const BufferRefusal refusal(buffer.constData());
+        page.press(true);
+        fired = refusal.fired();
+    }
     QVERIFY(fired);
 
     QCOMPARE(capture.debugLines(), debugLine.isEmpty() ? QStringList() : QStringList{debugLine});
