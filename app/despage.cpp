@@ -245,16 +245,53 @@ void MainWindow::on_btnDecDES_clicked()
     runDES(false);
 }
 
+// Both keys as the page reads them, checked; the message that refuses them,
+// if any.
+std::optional<ErrorText> MainWindow::readKeysDES(SecretBytes *key1, SecretBytes *key2) const
+{
+    std::optional<ErrorText> refusal = readKeyDES(ui->txtKey1DES->text(), keyHexDES, false, key1);
+    if (!refusal && tripleDES)
+        refusal = readKeyDES(ui->txtKey2DES->text(), keyHexDES, true, key2);
+    if (!refusal && tripleDES && *key1 == *key2)
+        refusal = ErrorText::SameKeysDES;
+    return refusal;
+}
+
+int MainWindow::runEngineDES(bool encrypt, const char *key1, const char *key2,
+                             const SecretBytes &input, char *out)
+{
+    const int length = int(input.size());
+    desContext->setSubKey(key1, 0);
+    if (!tripleDES) {
+        return encrypt ? desContext->encryptDes(input.constData(), length, out)
+                       : desContext->decryptDes(input.constData(), length, out);
+    }
+    desContext->setSubKey(key2, 1);
+    return encrypt ? desContext->encrypt3Des(input.constData(), length, out)
+                   : desContext->decrypt3Des(input.constData(), length, out);
+}
+
+bool MainWindow::showResultDES(const char *bytes, int count)
+{
+    if (outCodeHexDES) {
+        ui->txtDecDES->setPlainText(
+            bytesToHexStr(QByteArray::fromRawData(bytes, count), 16, true, QLatin1Char(' ')));
+        return true;
+    }
+    const WorkBuffer base64(base64EncodedSize(count), "base64");
+    if (!base64)
+        return false;
+    base64Encode(bytes, base64.data(), count);
+    ui->txtDecDES->setPlainText(QString::fromLatin1(base64.data()));
+    return true;
+}
+
 void MainWindow::runDES(bool encrypt)
 {
     SecretBytes key1;
     SecretBytes key2;
-    std::optional<ErrorText> refusal = readKeyDES(ui->txtKey1DES->text(), keyHexDES, false, &key1);
-    if (!refusal && tripleDES)
-        refusal = readKeyDES(ui->txtKey2DES->text(), keyHexDES, true, &key2);
-    if (!refusal && tripleDES && key1 == key2)
-        refusal = ErrorText::SameKeysDES;
     const QString text = ui->txtEncDES->toPlainText();
+    std::optional<ErrorText> refusal = readKeysDES(&key1, &key2);
     if (!refusal && text.isEmpty())
         refusal = encrypt ? ErrorText::NothingToEncrypt : ErrorText::NothingToDecrypt;
     if (refusal) {
@@ -271,8 +308,7 @@ void MainWindow::runDES(bool encrypt)
     if (!key1Buffer || (tripleDES && !key2Buffer))
         return;
 
-    SecretBytes input(encInputDES.bytes(text));
-
+    const SecretBytes input(encInputDES.bytes(text));
     const DesPress press(desContext);
     if (!press)
         return;
@@ -281,29 +317,10 @@ void MainWindow::runDES(bool encrypt)
     if (!result)
         return;
 
-    showRunning(encrypt ? Operation::Encrypt : Operation::Decrypt);
-
-    const int length = int(input.size());
-    int count;
-    desContext->setSubKey(key1Buffer.data(), 0);
-    if (tripleDES) {
-        desContext->setSubKey(key2Buffer.data(), 1);
-        count = encrypt ? desContext->encrypt3Des(input.constData(), length, result.data())
-                        : desContext->decrypt3Des(input.constData(), length, result.data());
-    } else {
-        count = encrypt ? desContext->encryptDes(input.constData(), length, result.data())
-                        : desContext->decryptDes(input.constData(), length, result.data());
-    }
-
-    if (outCodeHexDES) {
-        ui->txtDecDES->setPlainText(bytesToHexStr(QByteArray::fromRawData(result.data(), count), 16,
-                                                  true, QLatin1Char(' ')));
-    } else {
-        const WorkBuffer base64(base64EncodedSize(count), "base64");
-        if (!base64)
-            return;
-        base64Encode(result.data(), base64.data(), count);
-        ui->txtDecDES->setPlainText(QString::fromLatin1(base64.data()));
-    }
-    showDone(encrypt ? Operation::Encrypt : Operation::Decrypt);
+    const Operation operation = encrypt ? Operation::Encrypt : Operation::Decrypt;
+    showRunning(operation);
+    const int count = runEngineDES(encrypt, key1Buffer.data(), key2Buffer.data(), input, result.data());
+    if (!showResultDES(result.data(), count))
+        return;
+    showDone(operation);
 }

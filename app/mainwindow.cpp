@@ -122,6 +122,23 @@ void MainWindow::connectComboSlots()
 
 void MainWindow::initMainWindow()
 {
+    initNavigationTree();
+
+    // The tree is the only way between pages.
+    const QList<QTabBar *> bars = ui->tabWidget->findChildren<QTabBar *>();
+    if (!bars.isEmpty())
+        bars.first()->hide();
+
+    ui->label_dis->setText(tr("AES加解密"));
+    ui->tabWidget->setCurrentIndex(0);
+
+    initStatusBar();
+    setFixedSize(800, 600);
+    initAlgorithmIndex();
+}
+
+void MainWindow::initNavigationTree()
+{
     QTreeWidget *tree = ui->treeDefence;
     tree->setColumnCount(1);
     tree->setColumnWidth(0, 20);
@@ -144,15 +161,11 @@ void MainWindow::initMainWindow()
     tree->expandAll();
     // A tree view takes no name from its buddy; it is named by the caption all the same.
     tree->setAccessibleName(ui->label_9->text());
+}
 
-    // The tree is the only way between pages.
-    const QList<QTabBar *> bars = ui->tabWidget->findChildren<QTabBar *>();
-    if (!bars.isEmpty())
-        bars.first()->hide();
-
-    ui->label_dis->setText(tr("AES加解密"));
-    ui->tabWidget->setCurrentIndex(0);
-
+// The three labels, then the link home at the right end.
+void MainWindow::initStatusBar()
+{
     QStatusBar *bar = ui->statusBar;
     bar->addWidget(new QLabel(QStringLiteral("小主，我已准备就绪..."), this), 0);
     bar->addWidget(new QLabel(QStringLiteral("企鹅企鹅"), this), 0);
@@ -163,9 +176,10 @@ void MainWindow::initMainWindow()
     link->setText(tr("<a href=\"%1\">我的故乡</a>").arg(QString::fromLatin1(homePageUrl)));
     link->setOpenExternalLinks(true);
     bar->addPermanentWidget(link, 0);
+}
 
-    setFixedSize(800, 600);
-
+void MainWindow::initAlgorithmIndex()
+{
     algIndexByName.insert(QStringLiteral("AES"), AlgAES);
     algIndexByName.insert(QStringLiteral("DES"), AlgDES);
     algIndexByName.insert(QStringLiteral("Base64"), AlgBase64);

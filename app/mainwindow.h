@@ -9,6 +9,8 @@
 #include <QMap>
 #include <QString>
 
+#include <optional>
+
 class QAbstractButton;
 class QButtonGroup;
 class QMimeData;
@@ -17,6 +19,8 @@ class QTreeWidgetItem;
 class AesCipher;
 class DesContext;
 class ReadFile;
+class SecretBytes;
+enum class ErrorText;
 
 class Ui_MainWindow;
 
@@ -78,7 +82,10 @@ private:
     void on_cboxInTxtHASH_currentIndexChanged(QString arg1);
     void connectComboSlots();
 
-    void initMainWindow();
+    void initMainWindow(); // the shell: the steps below, in their order
+    void initNavigationTree();
+    void initStatusBar();
+    void initAlgorithmIndex();
     void initCounterRows();
 
     // The status bar's two words on a page operation: "…中..." while it
@@ -92,12 +99,22 @@ private:
     // AES page (aespage.cpp)
     void initAESPage();
     int keyLengthAES();
+    bool cbcModeAES() const;
+    // Shows `n` bytes of cipher text in the output code; false when its
+    // working buffer could not be had.
+    bool showCipherTextAES(const char *bytes, int n);
 
     // DES page (despage.cpp)
     void initDESPage();
     void updateAlgDES();
     void updateKeyFormDES();
     void runDES(bool encrypt); // both buttons: keys, input, engine, result
+    std::optional<ErrorText> readKeysDES(SecretBytes *key1, SecretBytes *key2) const;
+    int runEngineDES(bool encrypt, const char *key1, const char *key2, const SecretBytes &input,
+                     char *out);
+    // Shows `count` result bytes in the output code; false when its working
+    // buffer could not be had.
+    bool showResultDES(const char *bytes, int count);
     // The DES page's texts as UTF-8 bytes, through utf8Codec(): unlike
     // QString::toUtf8(), it drops a lone high surrogate at the very end.
     static QByteArray utf8BytesDES(const QString &text);
