@@ -47,7 +47,7 @@ public:
     bool checkKeyAndText(QWidget *window, const QString &text, ErrorText nothingTo)
     {
         const int keyLength = int(key.size());
-        if (keyLength != 16 && keyLength != 24 && keyLength != 32) {
+        if (!aesKeyLengthValid(keyLength)) {
             showErrorBox(window, ErrorText::AesKeyLength);
             return false;
         }

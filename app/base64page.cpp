@@ -16,15 +16,6 @@
 
 namespace {
 
-// Base64 text from mail or files comes wrapped into lines; the decoder wants
-// the characters alone.
-QByteArray withoutAsciiWhitespace(const QByteArray &bytes)
-{
-    QByteArray out = bytes;
-    out.removeIf([](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
-    return out;
-}
-
 // Keeps a box's text unlaid while it lives; the box then lays out what it
 // holds, once, at its present width. Qt does not lay out a document whose page
 // size is null, but the box sets the size again whenever its viewport changes
@@ -138,8 +129,10 @@ void MainWindow::on_btnDecBASE64_clicked()
         showErrorBox(this, ErrorText::NotEncodedText);
         return;
     }
+    // Base64 text from mail or files comes wrapped into lines; the decoder
+    // wants the characters alone.
     const QByteArray characters =
-        inCodeHexBASE64 ? withoutAsciiWhitespace(readHex(text)) : removeWhitespace(text).toUtf8();
+        inCodeHexBASE64 ? removeAsciiWhitespace(readHex(text)) : removeWhitespace(text).toUtf8();
 
     showRunning(Operation::DecodeBase64);
     const int capacity = base64DecodedCapacity(int(qMin<qsizetype>(characters.size(), INT_MAX - 3)));

@@ -25,7 +25,7 @@ static const int sha1DigestSize = 20;
 
 // A digest as the result box shows it. The layout follows the digest's own
 // length, so a file digest keeps the label of the algorithm that made it.
-static QString digestLayout(const QByteArray &digest)
+static QString digestText(const QByteArray &digest)
 {
     const QString hex = bytesToHexStr(digest, 16, false, QLatin1Char(' '));
     if (digest.size() == sha1DigestSize)
@@ -172,7 +172,7 @@ void MainWindow::on_btnCalcHASH_clicked()
         const bool sha1 = currentAlg == AlgSHA1;
         const Operation operation = sha1 ? Operation::HashSHA1 : Operation::HashMD5;
         showRunning(operation);
-        ui->txtDecHASH->setPlainText(digestLayout(QCryptographicHash::hash(
+        ui->txtDecHASH->setPlainText(digestText(QCryptographicHash::hash(
             bytes, sha1 ? QCryptographicHash::Sha1 : QCryptographicHash::Md5)));
         showDone(operation);
         return;
@@ -187,7 +187,7 @@ void MainWindow::on_btnCalcHASH_clicked()
     const Operation operation =
         fileDigestHASH.size() == sha1DigestSize ? Operation::HashSHA1 : Operation::HashMD5;
     showRunning(operation);
-    const QString result = digestLayout(fileDigestHASH);
+    const QString result = digestText(fileDigestHASH);
     fileDigestHASH.clear();
     ui->txtDecHASH->setPlainText(result);
     showDone(operation);

@@ -98,18 +98,12 @@ void prepareTextBox(QTextEdit *box)
     });
 }
 
-static bool isHexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
-}
-
 void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &showMessage)
 {
     const QString text = box->toPlainText();
     qsizetype bad = 0;
     for (QChar c : text) {
-        if (!isHexSpace(c) && !isHexDigit(c))
+        if (!isHexDigitOrSpace(c))
             ++bad;
     }
     if (bad == 0)
@@ -127,7 +121,7 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
     int start = end;
     while (start > 0 && bad > 0) {
         const QChar c = text.at(start - 1);
-        if (!isHexSpace(c) && !isHexDigit(c))
+        if (!isHexDigitOrSpace(c))
             --bad;
         --start;
     }

@@ -13,6 +13,13 @@
 
 namespace {
 
+// Whitespace among ASCII characters, bytes included: what QChar::isSpace
+// accepts below 128.
+constexpr bool isAsciiSpace(int c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
 // Value of an ASCII character as a hexadecimal digit; whitespace and every
 // other character get a marker of their own.
 constexpr unsigned char kHexSpace = 0xFE;
@@ -24,16 +31,13 @@ struct HexDigitTable
     constexpr HexDigitTable() : value()
     {
         for (int c = 0; c < 128; ++c)
-            value[c] = kHexOther;
+            value[c] = isAsciiSpace(c) ? kHexSpace : kHexOther;
         for (int c = '0'; c <= '9'; ++c)
             value[c] = static_cast<unsigned char>(c - '0');
         for (int c = 'A'; c <= 'F'; ++c) {
             value[c] = static_cast<unsigned char>(c - 'A' + 10);
             value[c - 'A' + 'a'] = static_cast<unsigned char>(c - 'A' + 10);
         }
-        for (int c = '\t'; c <= '\r'; ++c)
-            value[c] = kHexSpace;
-        value[int(' ')] = kHexSpace;
     }
 };
 constexpr HexDigitTable kHexDigits;
@@ -113,22 +117,29 @@ inline bool readHexGroup(const char16_t *group, qsizetype length, int *value)
     return ok && *value <= 255;
 }
 
-inline const char16_t *units(const QString &text)
+inline const char16_t *utf16Units(const QString &text)
 {
     return reinterpret_cast<const char16_t *>(text.constData());
 }
 
 } // namespace
 
-bool isHexSpace(QChar c)
+bool isHexDigitOrSpace(QChar c)
 {
-    return c.isSpace();
+    return classifyHex(c.unicode()) != kHexOther;
+}
+
+QByteArray removeAsciiWhitespace(const QByteArray &bytes)
+{
+    QByteArray out = bytes;
+    out.removeIf([](char c) { return isAsciiSpace(static_cast<unsigned char>(c)); });
+    return out;
 }
 
 QString removeWhitespace(const QString &text)
 {
     const qsizetype n = text.size();
-    const char16_t *in = units(text);
+    const char16_t *in = utf16Units(text);
     qsizetype first = 0;
     while (first < n && !QChar::isSpace(in[first]))
         ++first;
@@ -210,7 +221,7 @@ QString groupHexStr(const QString &text, int groupSize, QChar separator)
     const qsizetype separators = dropLast ? groups - 1 : groups;
     QString out(n + separators, Qt::Uninitialized);
     char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    const char16_t *in = units(compact);
+    const char16_t *in = utf16Units(compact);
     const char16_t sep = separator.unicode();
     qsizetype written = 0;
     for (qsizetype g = 0; g < groups; ++g) {
@@ -229,7 +240,7 @@ QString groupHexStr(const QString &text, int groupSize, QChar separator)
 QByteArray hexStrToBytes(const QString &text, int radix, QChar separator)
 {
     const QString simple = text.simplified();
-    const char16_t *in = units(simple);
+    const char16_t *in = utf16Units(simple);
     const qsizetype n = simple.size();
     const char16_t sep = separator.unicode();
 
@@ -267,7 +278,7 @@ QByteArray readHex(const QString &text)
     // Grouping leaves the non-whitespace characters paired from the start,
     // the last one alone when their number is odd; the reading then converts
     // each pair and fails as a whole on the first bad one. Both in one pass.
-    const char16_t *in = units(text);
+    const char16_t *in = utf16Units(text);
     const qsizetype n = text.size();
     QByteArray bytes(n / 2 + 1, Qt::Uninitialized);
     char *o = bytes.data();
@@ -406,7 +417,7 @@ int base64Decode(const char *in, char *out)
 
 bool isHexStr(const QString &text)
 {
-    const char16_t *in = units(text);
+    const char16_t *in = utf16Units(text);
     const qsizetype n = text.size();
     bool anyDigit = false;
     for (qsizetype i = 0; i < n; ++i) {
@@ -422,7 +433,7 @@ bool isBase64Str(const QString &text)
 {
     // Whitespace aside: whole groups of four alphabet characters, of which
     // the last group may end in '=' or '=='.
-    const char16_t *in = units(text);
+    const char16_t *in = utf16Units(text);
     const qsizetype n = text.size();
     qsizetype count = 0;
     int padding = 0;
