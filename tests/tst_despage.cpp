@@ -4,6 +4,7 @@
 
 #include "app/mainwindow.h"
 #include "app/pagememory.h"
+#include "enginereference.h"
 #include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
@@ -24,6 +25,7 @@
 #include <openssl/provider.h>
 
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -48,6 +50,7 @@ const QString stringCode = QStringLiteral("字符串");
 const QString base64Code = QStringLiteral("base64");
 
 bool legacyProviderLoaded = false;
+std::unique_ptr<LegacyProviders> providers;
 
 QByteArray hexBytes(const char *hex)
 {
@@ -154,6 +157,7 @@ class TestDesPage : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
 
     void startUp();
     void algorithmButtons();
@@ -182,13 +186,19 @@ void TestDesPage::initTestCase()
 {
     // OpenSSL 3 keeps single DES in the legacy provider; loading any provider
     // explicitly stops the default one from loading by itself.
-    legacyProviderLoaded = OSSL_PROVIDER_load(nullptr, "legacy") != nullptr;
-    QVERIFY(OSSL_PROVIDER_load(nullptr, "default") != nullptr);
+    providers = std::make_unique<LegacyProviders>();
+    legacyProviderLoaded = providers->isLegacyLoaded();
+    QVERIFY(providers->isDefaultLoaded());
     if (legacyProviderLoaded) {
         // FIPS 81 / classic DES example: key 0123456789ABCDEF, "Now is t".
         QCOMPARE(openssl(hexBytes("0123456789ABCDEF"), hexBytes("4E6F772069732074"), true),
                  hexBytes("3FA40E8A984D4815"));
     }
+}
+
+void TestDesPage::cleanupTestCase()
+{
+    providers.reset();
 }
 
 void TestDesPage::startUp()
