@@ -137,6 +137,9 @@ private slots:
     void isHexStr();
     void isBase64Str_data();
     void isBase64Str();
+    void hexDigitOrSpaceEveryUnit();
+    void removeAsciiWhitespace_data();
+    void removeAsciiWhitespace();
     void largeTexts_data();
     void largeTexts();
     void switchHexBase64_data();
@@ -483,6 +486,37 @@ void TestCodec::isBase64Str()
     QCOMPARE(::isBase64Str(text), expected);
     QCOMPARE(regexBase64(removeWhitespace(text.trimmed())), expected);
     QCOMPARE(text, copy);
+}
+
+void TestCodec::hexDigitOrSpaceEveryUnit()
+{
+    // What hex text may hold: the hex digits and exactly what QChar::isSpace
+    // calls whitespace, so the guard, the validators and the reading agree.
+    for (int u = 0; u <= 0xFFFF; ++u) {
+        const QChar c{char16_t(u)};
+        const bool digit = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+        if (::isHexDigitOrSpace(c) != (digit || c.isSpace()))
+            QFAIL(qPrintable(QStringLiteral("U+%1").arg(u, 4, 16, QLatin1Char('0'))));
+    }
+}
+
+void TestCodec::removeAsciiWhitespace_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("every ASCII whitespace byte") << QByteArray("Y W\tJ\nj\v\f\r") << QByteArray("YWJj");
+    QTest::newRow("NEL, NBSP and separators stay") << QByteArray("\x85\xA0\x1C\x1F")
+                                                   << QByteArray("\x85\xA0\x1C\x1F");
+    QTest::newRow("zero bytes stay") << QByteArray("a\0 b", 4) << QByteArray("a\0b", 3);
+}
+
+void TestCodec::removeAsciiWhitespace()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(::removeAsciiWhitespace(bytes), expected);
 }
 
 void TestCodec::largeTexts_data()
