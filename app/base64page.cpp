@@ -60,12 +60,17 @@ private:
 void MainWindow::initBase64Page()
 {
     encInputBASE64.fillCodes(false);
-    fillCodeCombo(ui->cboxOutCodeBASE64, QT_TR_NOOP("字符串"), QT_TR_NOOP("十六进制"), 0);
-    outCodeHexBASE64 = false;
+    fillCodeCombo(ui->cboxOutCodeBASE64, QT_TR_NOOP("字符串"), QT_TR_NOOP("十六进制"), 0,
+                  &outCodeHexBASE64);
 
     on_txtEncBASE64_textChanged();
     on_txtDecBASE64_textChanged();
     ui->txtDecBASE64->setReadOnly(true);
+}
+
+void MainWindow::on_cboxInCodeBASE64_currentIndexChanged(QString arg1)
+{
+    encInputBASE64.codeChanged(arg1);
 }
 
 void MainWindow::on_txtEncBASE64_textChanged()
@@ -80,11 +85,6 @@ void MainWindow::on_txtDecBASE64_textChanged()
         decRowBASE64.show(CounterRow::Hex, length / 2);
     else
         decRowBASE64.show(CounterRow::String, length);
-}
-
-void MainWindow::on_cboxInCodeBASE64_currentIndexChanged(QString arg1)
-{
-    encInputBASE64.codeChanged(arg1);
 }
 
 void MainWindow::on_cboxOutCodeBASE64_currentIndexChanged(QString arg1)

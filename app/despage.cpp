@@ -145,8 +145,7 @@ void MainWindow::initDESPage()
 
     // Each fill runs the combo's slot; the hex selection normalises the sample input.
     encInputDES.fillCodes(true);
-    fillCodeCombo(ui->cboxOutCodeDES, QT_TR_NOOP("base64"), QT_TR_NOOP("十六进制"), 1);
-    outCodeHexDES = true;
+    fillCodeCombo(ui->cboxOutCodeDES, QT_TR_NOOP("base64"), QT_TR_NOOP("十六进制"), 1, &outCodeHexDES);
 
     on_txtEncDES_textChanged();
     on_txtDecDES_textChanged();

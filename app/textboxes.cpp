@@ -144,12 +144,14 @@ qsizetype switchInputCode(QTextEdit *box, bool toHex)
     return bytes.size();
 }
 
-void fillCodeCombo(QComboBox *combo, const char *first, const char *second, int index)
+void fillCodeCombo(QComboBox *combo, const char *first, const char *second, int index,
+                   bool *hexForm)
 {
     combo->clear();
     combo->addItem(MainWindow::tr(first));
     combo->addItem(MainWindow::tr(second));
     combo->setCurrentIndex(index);
+    *hexForm = index == 1;
 }
 
 InputBox::InputBox(QWidget *window, QTextEdit *box, QComboBox *code, const CounterRow &row,
@@ -161,8 +163,7 @@ InputBox::InputBox(QWidget *window, QTextEdit *box, QComboBox *code, const Count
 void InputBox::fillCodes(bool hexForm)
 {
     fillCodeCombo(code, QT_TRANSLATE_NOOP("MainWindow", "字符串"),
-                  QT_TRANSLATE_NOOP("MainWindow", "十六进制"), hexForm ? 1 : 0);
-    *hex = hexForm;
+                  QT_TRANSLATE_NOOP("MainWindow", "十六进制"), hexForm ? 1 : 0, hex);
 }
 
 void InputBox::textChanged()

@@ -39,10 +39,12 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
 // form the text stays. Returns the byte count for the box's counter row.
 qsizetype switchInputCode(QTextEdit *box, bool toHex);
 
-// Fills a code combo with the items `first` and `second` (tr() source texts)
-// and selects `index`. Qt reports every step (the clear, the first item, the
-// selection) to the combo's slot, which runs each time.
-void fillCodeCombo(QComboBox *combo, const char *first, const char *second, int index);
+// Fills a code combo with the items `first` and `second` (tr() source texts),
+// the second being the hex form, and selects `index`. Qt reports every step
+// (the clear, the first item, the selection) to the combo's slot, which runs
+// each time; `*hexForm` is set last, to whether the hex form is selected.
+void fillCodeCombo(QComboBox *combo, const char *first, const char *second, int index,
+                   bool *hexForm);
 
 // The input box of the DES, Base64 and hash pages with its input-code combo
 // ("字符串" or "十六进制") and its counter row. The page's flags stay the
@@ -59,8 +61,8 @@ public:
     InputBox(QWidget *window, QTextEdit *box, QComboBox *code, const CounterRow &row, bool *hex,
              bool *errorShown, Encoder utf8);
 
-    // Fills the code combo, selecting the hex form or the string form; the
-    // flag is set last, whatever the combo's slot left in it.
+    // Fills the code combo ("字符串", "十六进制"), selecting the hex form or
+    // the string form; the flag is set last, whatever the combo's slot left in it.
     void fillCodes(bool hexForm);
     // The box's text-changed handler: the hex guard, then the counter row.
     void textChanged();
