@@ -17,27 +17,22 @@ namespace {
 const char defaultIvAES[] = "7306158249371560";
 constexpr int aesBlock = 16;
 
-// Key material in UTF-8 as the engine reads it: zero-terminated, as a byte
-// array always is, and wiped when it goes.
-class SecretText
+// Any IV text but one of exactly 16 characters means the default IV.
+QString ivTextAES(const QString &text)
 {
-public:
-    explicit SecretText(const QString &text) : bytes(text.toUtf8()) {}
-    ~SecretText() { wipeSecret(bytes); }
-    SecretText(const SecretText &) = delete;
-    SecretText &operator=(const SecretText &) = delete;
+    return text.size() == aesBlock ? text : QString::fromLatin1(defaultIvAES);
+}
 
-    char *get() { return bytes.data(); }
-
-private:
-    QByteArray bytes;
-};
-
-// The cipher of one button press, from preparation to the slot's return.
+// One press of either button, from its first step to the slot's return: the
+// cipher in `aesCipher` and the copies of key and IV.
 class AesPress
 {
 public:
-    explicit AesPress(AesCipher *&slot) : slot(slot) { slot = new AesCipher; }
+    AesPress(AesCipher *&slot, const QString &keyText, const QString &ivText)
+        : slot(slot), key(keyText.toUtf8()), iv(ivTextAES(ivText).toUtf8())
+    {
+        slot = new AesCipher;
+    }
     ~AesPress()
     {
         delete slot;
@@ -46,8 +41,47 @@ public:
     AesPress(const AesPress &) = delete;
     AesPress &operator=(const AesPress &) = delete;
 
+    // The checks both buttons open with: the key's length, which keys the
+    // cipher, then a text to work on. False, after the message that refuses
+    // the press, when the press ends here.
+    bool checkKeyAndText(QWidget *window, const QString &text, ErrorText nothingTo)
+    {
+        const int keyLength = int(key.size());
+        if (!aesKeyLengthValid(keyLength)) {
+            showErrorBox(window, ErrorText::AesKeyLength);
+            return false;
+        }
+        slot->setKey(keyLength, key.data());
+        if (text.isEmpty()) {
+            showErrorBox(window, nothingTo);
+            return false;
+        }
+        return true;
+    }
+
+    int encrypt(bool cbc, char *in, qsizetype length, char *out)
+    {
+        return cbc ? slot->encryptCbc(in, unsigned(length), out, iv.data())
+                   : slot->encryptEcb(in, unsigned(length), out);
+    }
+
+    // Starts from the IV copy whatever an earlier attempt left in the chain.
+    int decrypt(bool cbc, char *in, qsizetype length, char *out)
+    {
+        auto *result = reinterpret_cast<unsigned char *>(out);
+        if (!cbc)
+            return slot->decryptEcb(in, unsigned(length), result);
+        char chain[aesBlock];
+        std::memcpy(chain, iv.data(), aesBlock);
+        const int r = slot->decryptCbc(in, unsigned(length), result, chain);
+        cipher::secureWipe(chain, sizeof chain);
+        return r;
+    }
+
 private:
     AesCipher *&slot;
+    SecretBytes key;
+    SecretBytes iv;
 };
 
 } // namespace
@@ -84,145 +118,102 @@ void MainWindow::on_txtKeyAES_textChanged()
     ui->txtKeyLenAES->setText(QString::number(keyLengthAES() * 8, 10));
 }
 
-// The first steps of both buttons after the key and IV copies: the key check
-// and the key schedule. False when the press ends here.
-static bool prepareAES(MainWindow *window, AesCipher *cipher, int keyLength, SecretText &key)
+bool MainWindow::cbcModeAES() const
 {
-    if (keyLength != 16 && keyLength != 24 && keyLength != 32) {
-        showErrorBox(window, ErrorText::AesKeyLength);
-        return false;
-    }
-    cipher->setKey(keyLength, key.get());
-    return true;
+    return ui->cboxAlgAES->currentText().contains(QLatin1String("CBC"));
 }
 
-// Any IV text but one of exactly 16 characters means the default IV.
-static QString ivTextAES(const QString &text)
+bool MainWindow::showCipherTextAES(const char *bytes, int n)
 {
-    return text.size() == aesBlock ? text : QString::fromLatin1(defaultIvAES);
+    if (ui->cboxCModeAES->currentText().contains(QLatin1String("base64"))) {
+        const int size = base64EncodedSize(n);
+        const WorkBuffer base64(size, "base64");
+        if (!base64)
+            return false;
+        base64Encode(bytes, base64.data(), n);
+        ui->txtDecAES->setPlainText(QString::fromLatin1(base64.data(), size - 1));
+    } else {
+        ui->txtDecAES->setPlainText(
+            bytesToHexStr(QByteArray::fromRawData(bytes, n), 16, false, QLatin1Char(' ')));
+    }
+    return true;
 }
 
 void MainWindow::on_btnEncAES_clicked()
 {
-    AesPress press(aesCipher);
-    SecretText key(ui->txtKeyAES->text());
-    SecretText iv(ivTextAES(ui->txtKeyOffsetAES->text()));
-    if (!prepareAES(this, aesCipher, keyLengthAES(), key))
-        return;
-
+    AesPress press(aesCipher, ui->txtKeyAES->text(), ui->txtKeyOffsetAES->text());
     const QString text = ui->txtEncAES->toPlainText();
-    if (text.isEmpty()) {
-        showErrorBox(this, ErrorText::NothingToEncrypt);
+    if (!press.checkKeyAndText(this, text, ErrorText::NothingToEncrypt))
         return;
-    }
 
-    QByteArray plain = text.toUtf8();
+    SecretBytes plain(text.toUtf8());
     const qsizetype length = plain.size();
-    const WorkBuffer out(length <= INT_MAX - aesBlock ? length + aesBlock : -1, "encryptStr\n");
+    const WorkBuffer out(length <= INT_MAX - aesBlock ? length + aesBlock : -1, "encryptStr");
     if (!out)
         return;
 
-    ui->statusBar->showMessage(tr("加密中..."), 2000);
-    const bool cbc = ui->cboxAlgAES->currentText().contains(QLatin1String("CBC"));
-    const int n = cbc ? aesCipher->encryptCbc(plain.data(), unsigned(length), out.data(), iv.get())
-                      : aesCipher->encryptEcb(plain.data(), unsigned(length), out.data());
-    wipeSecret(plain);
-
-    if (ui->cboxCModeAES->currentText().contains(QLatin1String("base64"))) {
-        const int size = base64EncodedSize(n);
-        const WorkBuffer base64(size, "base64\n");
-        if (!base64)
-            return;
-        base64Encode(out.data(), base64.data(), n);
-        ui->txtDecAES->setPlainText(QString::fromLatin1(base64.data(), size - 1));
-    } else {
-        ui->txtDecAES->setPlainText(
-            bytesToHexStr(QByteArray::fromRawData(out.data(), n), 16, false, QLatin1Char(' ')));
-    }
-    ui->statusBar->showMessage(tr("加密完成！"), 2000);
-}
-
-// Decrypts `length` bytes in the page's current mode into `out`, starting
-// from the prepared IV whatever an earlier attempt left in its own copy.
-static int decryptAES(AesCipher *cipher, bool cbc, char *in, qsizetype length, char *out,
-                      SecretText &iv)
-{
-    auto *result = reinterpret_cast<unsigned char *>(out);
-    if (!cbc)
-        return cipher->decryptEcb(in, unsigned(length), result);
-    char chain[aesBlock];
-    std::memcpy(chain, iv.get(), aesBlock);
-    const int r = cipher->decryptCbc(in, unsigned(length), result, chain);
-    cipher::secureWipe(chain, sizeof chain);
-    return r;
+    showRunning(Operation::Encrypt);
+    const int n = press.encrypt(cbcModeAES(), plain.data(), length, out.data());
+    plain.clear();
+    if (!showCipherTextAES(out.data(), n))
+        return;
+    showDone(Operation::Encrypt);
 }
 
 void MainWindow::on_btnDecAES_clicked()
 {
-    AesPress press(aesCipher);
-    SecretText key(ui->txtKeyAES->text());
-    SecretText iv(ivTextAES(ui->txtKeyOffsetAES->text()));
-    if (!prepareAES(this, aesCipher, keyLengthAES(), key))
-        return;
-
+    AesPress press(aesCipher, ui->txtKeyAES->text(), ui->txtKeyOffsetAES->text());
     const QString text = ui->txtEncAES->toPlainText();
-    if (text.isEmpty()) {
-        showErrorBox(this, ErrorText::NothingToDecrypt);
+    if (!press.checkKeyAndText(this, text, ErrorText::NothingToDecrypt))
         return;
-    }
     if (!isBase64Str(text)) {
         showErrorBox(this, ErrorText::NotCipherText);
         return;
     }
 
-    const bool cbc = ui->cboxAlgAES->currentText().contains(QLatin1String("CBC"));
-    const char *const noDecryptBuffer = "decryptStr";
-    WorkBuffer out;
+    const bool cbc = cbcModeAES();
+    SecretBuffer out;
     int r = 0;
+    // One attempt, into a buffer of its own; false when that cannot be had.
+    const auto attempt = [&](char *in, qsizetype length, const char *status) {
+        out = SecretBuffer(length, "decryptStr", WorkBuffer::NoBreak);
+        if (!out)
+            return false;
+        showStatus(status);
+        r = press.decrypt(cbc, in, length, out.data());
+        return true;
+    };
 
     // Hex cipher text is made of Base64 characters too, and an even number
     // of blocks of it would also read as whole blocks of Base64, whose
     // decryption passes the padding check about once in fifteen: such text
-    // is taken as the hex it almost surely is.
+    // is taken as the hex it almost surely is. Any other text is tried as
+    // Base64 first, then as hex.
     QByteArray hex = isHexStr(text) ? readHex(text) : QByteArray();
-    if (!hex.isEmpty() && hex.size() % aesBlock == 0) {
-        out = WorkBuffer(hex.size(), noDecryptBuffer);
-        if (!out)
+    const bool hexOnly = !hex.isEmpty() && hex.size() % aesBlock == 0;
+    if (!hexOnly) {
+        // Base64 copied from mail or files is often wrapped into lines.
+        const QByteArray base64 = removeWhitespace(text).toUtf8();
+        const WorkBuffer decoded(
+            base64DecodedCapacity(int(qMin<qsizetype>(base64.size(), INT_MAX - 3))), "base64");
+        if (!decoded)
             return;
-        ui->statusBar->showMessage(tr("十六进制模式解密中..."), 2000);
-        r = decryptAES(aesCipher, cbc, hex.data(), hex.size(), out.data(), iv);
-    } else {
-        {
-            // Base64 copied from mail or files is often wrapped into lines.
-            const QByteArray base64 = removeWhitespace(text).toUtf8();
-            const WorkBuffer decoded(
-                base64DecodedCapacity(int(qMin<qsizetype>(base64.size(), INT_MAX - 3))), "base64\n");
-            if (!decoded)
-                return;
-            const int m = base64Decode(base64.constData(), decoded.data());
-            out = WorkBuffer(m, noDecryptBuffer);
-            if (!out)
-                return;
-            ui->statusBar->showMessage(tr("base64模式解密中..."), 2000);
-            r = decryptAES(aesCipher, cbc, decoded.data(), m, out.data(), iv);
-        }
-        if (r == 0) {
+        const int m = base64Decode(base64.constData(), decoded.data());
+        if (!attempt(decoded.data(), m, QT_TR_NOOP("base64模式解密中...")))
+            return;
+        if (r == 0)
             hex = readHex(text);
-            out = WorkBuffer(hex.size(), noDecryptBuffer);
-            if (!out)
-                return;
-            ui->statusBar->showMessage(tr("十六进制模式解密中..."), 2000);
-            r = decryptAES(aesCipher, cbc, hex.data(), hex.size(), out.data(), iv);
-        }
     }
+    if (r == 0 && !attempt(hex.data(), hex.size(), QT_TR_NOOP("十六进制模式解密中...")))
+        return;
 
     ui->txtDecAES->setPlainText(QString::fromUtf8(out.data(), r));
     decRowAES.show(CounterRow::String, r);
 
     if (r != 0)
-        ui->statusBar->showMessage(tr("解密完成！"), 2000);
+        showDone(Operation::Decrypt);
     else
-        ui->statusBar->showMessage(tr("小主，我尽力了，实在无法解密！！！"), 2000);
+        showStatus(QT_TR_NOOP("小主，我尽力了，实在无法解密！！！"));
 }
 
 void MainWindow::on_cboxCModeAES_currentIndexChanged(QString arg1)

@@ -14,20 +14,7 @@
 
 #include <climits>
 
-// Set once the invalid-hex message of the input box has been shown, so that
-// one edit brings one message; cleared at the end of every handler run.
-static bool hexErrorShownBASE64 = false;
-
 namespace {
-
-// Base64 text from mail or files comes wrapped into lines; the decoder wants
-// the characters alone.
-QByteArray withoutAsciiWhitespace(const QByteArray &bytes)
-{
-    QByteArray out = bytes;
-    out.removeIf([](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
-    return out;
-}
 
 // Keeps a box's text unlaid while it lives; the box then lays out what it
 // holds, once, at its present width. Qt does not lay out a document whose page
@@ -72,31 +59,23 @@ private:
 
 void MainWindow::initBase64Page()
 {
-    ui->cboxInCodeBASE64->clear();
-    ui->cboxInCodeBASE64->addItem(tr("字符串"));
-    ui->cboxInCodeBASE64->addItem(tr("十六进制"));
-    ui->cboxInCodeBASE64->setCurrentIndex(0);
-    inCodeHexBASE64 = false;
-
-    ui->cboxOutCodeBASE64->clear();
-    ui->cboxOutCodeBASE64->addItem(tr("字符串"));
-    ui->cboxOutCodeBASE64->addItem(tr("十六进制"));
-    ui->cboxOutCodeBASE64->setCurrentIndex(0);
-    outCodeHexBASE64 = false;
+    encInputBASE64.fillCodes(false);
+    fillCodeCombo(ui->cboxOutCodeBASE64, QT_TR_NOOP("字符串"), QT_TR_NOOP("十六进制"), 0,
+                  &outCodeHexBASE64);
 
     on_txtEncBASE64_textChanged();
     on_txtDecBASE64_textChanged();
     ui->txtDecBASE64->setReadOnly(true);
 }
 
+void MainWindow::on_cboxInCodeBASE64_currentIndexChanged(QString arg1)
+{
+    encInputBASE64.codeChanged(arg1);
+}
+
 void MainWindow::on_txtEncBASE64_textChanged()
 {
-    guardHexInput(ui->txtEncBASE64, inCodeHexBASE64, &hexErrorShownBASE64);
-    const QString text = ui->txtEncBASE64->toPlainText();
-    if (inCodeHexBASE64)
-        encRowBASE64.show(CounterRow::Hex, readHex(text).size());
-    else
-        encRowBASE64.show(CounterRow::String, text.toUtf8().size());
+    encInputBASE64.textChanged();
 }
 
 void MainWindow::on_txtDecBASE64_textChanged()
@@ -106,16 +85,6 @@ void MainWindow::on_txtDecBASE64_textChanged()
         decRowBASE64.show(CounterRow::Hex, length / 2);
     else
         decRowBASE64.show(CounterRow::String, length);
-}
-
-void MainWindow::on_cboxInCodeBASE64_currentIndexChanged(QString arg1)
-{
-    const bool hex = !arg1.contains(QStringLiteral("字符串"));
-    // Towards hex this runs the input handler while the flag still holds the
-    // old form; the row written below is the one that stays.
-    const qsizetype count = switchInputCode(ui->txtEncBASE64, hex);
-    encRowBASE64.show(hex ? CounterRow::Hex : CounterRow::String, count);
-    inCodeHexBASE64 = hex;
 }
 
 void MainWindow::on_cboxOutCodeBASE64_currentIndexChanged(QString arg1)
@@ -132,11 +101,11 @@ void MainWindow::on_btnEncBASE64_clicked()
         showErrorBox(this, ErrorText::NothingToEncode);
         return;
     }
-    const QByteArray bytes = inCodeHexBASE64 ? readHex(text) : text.toUtf8();
+    const QByteArray bytes = encInputBASE64.bytes(text);
 
-    ui->statusBar->showMessage(tr("base64编码中..."), 2000);
+    showRunning(Operation::EncodeBase64);
     const int size = bytes.size() <= INT_MAX ? base64EncodedSize(int(bytes.size())) : -1;
-    const WorkBuffer encoded(size, "base64\n");
+    const WorkBuffer encoded(size, "base64");
     if (!encoded)
         return;
     base64Encode(bytes.constData(), encoded.data(), int(bytes.size()));
@@ -146,7 +115,7 @@ void MainWindow::on_btnEncBASE64_clicked()
     } else {
         ui->txtDecBASE64->setPlainText(QString::fromLatin1(encoded.data(), size - 1));
     }
-    ui->statusBar->showMessage(tr("base64编码完成！"), 2000);
+    showDone(Operation::EncodeBase64);
 }
 
 void MainWindow::on_btnDecBASE64_clicked()
@@ -160,12 +129,14 @@ void MainWindow::on_btnDecBASE64_clicked()
         showErrorBox(this, ErrorText::NotEncodedText);
         return;
     }
+    // Base64 text from mail or files comes wrapped into lines; the decoder
+    // wants the characters alone.
     const QByteArray characters =
-        inCodeHexBASE64 ? withoutAsciiWhitespace(readHex(text)) : removeWhitespace(text).toUtf8();
+        inCodeHexBASE64 ? removeAsciiWhitespace(readHex(text)) : removeWhitespace(text).toUtf8();
 
-    ui->statusBar->showMessage(tr("base64解码中..."), 2000);
+    showRunning(Operation::DecodeBase64);
     const int capacity = base64DecodedCapacity(int(qMin<qsizetype>(characters.size(), INT_MAX - 3)));
-    const WorkBuffer decoded(capacity > 0 ? capacity : 1, "base64\n");
+    const WorkBuffer decoded(capacity > 0 ? capacity : 1, "base64");
     if (!decoded)
         return;
     const int count = base64Decode(characters.constData(), decoded.data());
@@ -179,5 +150,5 @@ void MainWindow::on_btnDecBASE64_clicked()
         ui->txtDecBASE64->setPlainText(
             bytesToHexStr(QByteArray::fromRawData(decoded.data(), count), 16, true, QLatin1Char(' ')));
     }
-    ui->statusBar->showMessage(tr("base64解码完成！"), 2000);
+    showDone(Operation::DecodeBase64);
 }

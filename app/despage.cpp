@@ -20,19 +20,17 @@
 #include <new>
 #include <optional>
 
-// Set once a box's invalid-input message has been shown, so that the nested
-// runs of its handler caused by the removal stay silent; cleared at the end of
-// every run.
-static bool hexErrorShownDES = false;
-static bool key1ErrorShownDES = false;
-static bool key2ErrorShownDES = false;
-
 static const int desKeyBytes = 8;
 
 static QByteArray utf8Bytes(const QString &text)
 {
     QStringEncoder encoder(utf8Codec());
     return encoder(text);
+}
+
+QByteArray MainWindow::utf8BytesDES(const QString &text)
+{
+    return utf8Bytes(text);
 }
 
 // The guard shared by both key boxes. Each backspace() re-enters the guard
@@ -67,7 +65,7 @@ static void guardKeyBox(QWidget *parent, QLineEdit *box, const QString &text, bo
 // Reads one key box into `key`; returns the message that refuses it, or
 // nothing when the key is a usable 8-byte block.
 static std::optional<ErrorText> readKeyDES(const QString &text, bool keyHex, bool second,
-                                           QByteArray *key)
+                                           SecretBytes *key)
 {
     if (keyHex) {
         if (!isHexStr(text))
@@ -84,9 +82,9 @@ static std::optional<ErrorText> readKeyDES(const QString &text, bool keyHex, boo
 }
 
 // A key copy in a working buffer of its own, as the engine reads it.
-static WorkBuffer copyKey(const QByteArray &key, const char *name)
+static SecretBuffer copyKey(const SecretBytes &key, const char *name)
 {
-    WorkBuffer buffer(desKeyBytes, name, WorkBuffer::Secret);
+    SecretBuffer buffer(desKeyBytes, name);
     if (buffer)
         std::copy_n(key.constData(), desKeyBytes, buffer.data());
     return buffer;
@@ -98,7 +96,8 @@ static WorkBuffer copyKey(const QByteArray &key, const char *name)
 class DesPress
 {
 public:
-    explicit DesPress(DesContext *&slot) : slot(slot), storage(sizeof(DesContext), nullptr)
+    explicit DesPress(DesContext *&slot)
+        : slot(slot), storage(sizeof(DesContext), "desContext", WorkBuffer::Silent)
     {
         static_assert(alignof(DesContext) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__,
                       "page buffers are aligned as new char[] is");
@@ -145,17 +144,8 @@ void MainWindow::initDESPage()
         button->setAccessibleDescription(ui->label_22->text());
 
     // Each fill runs the combo's slot; the hex selection normalises the sample input.
-    ui->cboxInCodeDES->clear();
-    ui->cboxInCodeDES->addItem(tr("字符串"));
-    ui->cboxInCodeDES->addItem(tr("十六进制"));
-    ui->cboxInCodeDES->setCurrentIndex(1);
-    inCodeHexDES = true;
-
-    ui->cboxOutCodeDES->clear();
-    ui->cboxOutCodeDES->addItem(tr("base64"));
-    ui->cboxOutCodeDES->addItem(tr("十六进制"));
-    ui->cboxOutCodeDES->setCurrentIndex(1);
-    outCodeHexDES = true;
+    encInputDES.fillCodes(true);
+    fillCodeCombo(ui->cboxOutCodeDES, QT_TR_NOOP("base64"), QT_TR_NOOP("十六进制"), 1, &outCodeHexDES);
 
     on_txtEncDES_textChanged();
     on_txtDecDES_textChanged();
@@ -220,12 +210,7 @@ void MainWindow::on_txtKey2DES_textChanged(const QString &arg1)
 
 void MainWindow::on_txtEncDES_textChanged()
 {
-    guardHexInput(ui->txtEncDES, inCodeHexDES, &hexErrorShownDES);
-    const QString text = ui->txtEncDES->toPlainText();
-    if (inCodeHexDES)
-        encRowDES.show(CounterRow::Hex, readHex(text).size());
-    else
-        encRowDES.show(CounterRow::String, utf8Bytes(text).size());
+    encInputDES.textChanged();
 }
 
 void MainWindow::on_txtDecDES_textChanged()
@@ -239,12 +224,7 @@ void MainWindow::on_txtDecDES_textChanged()
 
 void MainWindow::on_cboxInCodeDES_currentIndexChanged(QString arg1)
 {
-    const bool hex = !arg1.contains(QStringLiteral("字符串"));
-    // Towards hex this runs the input handler while the flag still holds the
-    // old form; the row written below is the one that stays.
-    const qsizetype count = switchInputCode(ui->txtEncDES, hex);
-    encRowDES.show(hex ? CounterRow::Hex : CounterRow::String, count);
-    inCodeHexDES = hex;
+    encInputDES.codeChanged(arg1);
 }
 
 void MainWindow::on_cboxOutCodeDES_currentIndexChanged(QString arg1)
@@ -264,64 +244,82 @@ void MainWindow::on_btnDecDES_clicked()
     runDES(false);
 }
 
+// Both keys as the page reads them, checked; the message that refuses them,
+// if any.
+std::optional<ErrorText> MainWindow::readKeysDES(SecretBytes *key1, SecretBytes *key2) const
+{
+    std::optional<ErrorText> refusal = readKeyDES(ui->txtKey1DES->text(), keyHexDES, false, key1);
+    if (!refusal && tripleDES)
+        refusal = readKeyDES(ui->txtKey2DES->text(), keyHexDES, true, key2);
+    if (!refusal && tripleDES && *key1 == *key2)
+        refusal = ErrorText::SameKeysDES;
+    return refusal;
+}
+
+int MainWindow::runEngineDES(bool encrypt, const char *key1, const char *key2,
+                             const SecretBytes &input, char *out)
+{
+    const int length = int(input.size());
+    desContext->setSubKey(key1, 0);
+    if (!tripleDES) {
+        return encrypt ? desContext->encryptDes(input.constData(), length, out)
+                       : desContext->decryptDes(input.constData(), length, out);
+    }
+    desContext->setSubKey(key2, 1);
+    return encrypt ? desContext->encrypt3Des(input.constData(), length, out)
+                   : desContext->decrypt3Des(input.constData(), length, out);
+}
+
+bool MainWindow::showResultDES(const char *bytes, int count)
+{
+    if (outCodeHexDES) {
+        ui->txtDecDES->setPlainText(
+            bytesToHexStr(QByteArray::fromRawData(bytes, count), 16, true, QLatin1Char(' ')));
+        return true;
+    }
+    const WorkBuffer base64(base64EncodedSize(count), "base64");
+    if (!base64)
+        return false;
+    base64Encode(bytes, base64.data(), count);
+    ui->txtDecDES->setPlainText(QString::fromLatin1(base64.data()));
+    return true;
+}
+
 void MainWindow::runDES(bool encrypt)
 {
-    QByteArray key1;
-    QByteArray key2;
-    std::optional<ErrorText> refusal = readKeyDES(ui->txtKey1DES->text(), keyHexDES, false, &key1);
-    if (!refusal && tripleDES)
-        refusal = readKeyDES(ui->txtKey2DES->text(), keyHexDES, true, &key2);
-    if (!refusal && tripleDES && key1 == key2)
-        refusal = ErrorText::SameKeysDES;
+    SecretBytes key1;
+    SecretBytes key2;
     const QString text = ui->txtEncDES->toPlainText();
+    std::optional<ErrorText> refusal = readKeysDES(&key1, &key2);
     if (!refusal && text.isEmpty())
         refusal = encrypt ? ErrorText::NothingToEncrypt : ErrorText::NothingToDecrypt;
     if (refusal) {
-        wipeSecret(key1);
-        wipeSecret(key2);
+        key1.clear();
+        key2.clear();
         showErrorBox(this, *refusal);
         return;
     }
 
-    const WorkBuffer key1Buffer = copyKey(key1, "key1\n");
-    const WorkBuffer key2Buffer = (key1Buffer && tripleDES) ? copyKey(key2, "key2\n") : WorkBuffer();
-    wipeSecret(key1);
-    wipeSecret(key2);
+    const SecretBuffer key1Buffer = copyKey(key1, "key1");
+    const SecretBuffer key2Buffer = (key1Buffer && tripleDES) ? copyKey(key2, "key2") : SecretBuffer();
+    key1.clear();
+    key2.clear();
     if (!key1Buffer || (tripleDES && !key2Buffer))
         return;
 
-    const QByteArray input = inCodeHexDES ? readHex(text) : utf8Bytes(text);
-
+    const SecretBytes input(encInputDES.bytes(text));
     const DesPress press(desContext);
     if (!press)
         return;
-    const WorkBuffer result(input.size() <= INT_MAX - 8 ? input.size() + 8 : -1, "encryptStr\n");
+    // Plaintext when decrypting.
+    const SecretBuffer result(input.size() <= INT_MAX - 8 ? input.size() + 8 : -1, "encryptStr");
     if (!result)
         return;
 
-    ui->statusBar->showMessage(encrypt ? tr("加密中...") : tr("解密中..."), 2000);
-
-    const int length = int(input.size());
-    int count;
-    desContext->setSubKey(key1Buffer.data(), 0);
-    if (tripleDES) {
-        desContext->setSubKey(key2Buffer.data(), 1);
-        count = encrypt ? desContext->encrypt3Des(input.constData(), length, result.data())
-                        : desContext->decrypt3Des(input.constData(), length, result.data());
-    } else {
-        count = encrypt ? desContext->encryptDes(input.constData(), length, result.data())
-                        : desContext->decryptDes(input.constData(), length, result.data());
-    }
-
-    if (outCodeHexDES) {
-        ui->txtDecDES->setPlainText(bytesToHexStr(QByteArray::fromRawData(result.data(), count), 16,
-                                                  true, QLatin1Char(' ')));
-    } else {
-        const WorkBuffer base64(base64EncodedSize(count), "base64\n");
-        if (!base64)
-            return;
-        base64Encode(result.data(), base64.data(), count);
-        ui->txtDecDES->setPlainText(QString::fromLatin1(base64.data()));
-    }
-    ui->statusBar->showMessage(encrypt ? tr("加密完成！") : tr("解密完成！"), 2000);
+    const Operation operation = encrypt ? Operation::Encrypt : Operation::Decrypt;
+    showRunning(operation);
+    const int count = runEngineDES(encrypt, key1Buffer.data(), key2Buffer.data(), input, result.data());
+    if (!showResultDES(result.data(), count))
+        return;
+    showDone(operation);
 }

@@ -20,16 +20,12 @@
 #include <functional>
 #include <utility>
 
-// Set once the invalid-hex message of the input box has been shown, so one
-// offending edit shows it once; cleared at the end of every handler run.
-static bool hexErrorShownHASH = false;
-
 static const int md5DigestSize = 16;
 static const int sha1DigestSize = 20;
 
 // A digest as the result box shows it. The layout follows the digest's own
 // length, so a file digest keeps the label of the algorithm that made it.
-static QString digestLayout(const QByteArray &digest)
+static QString digestText(const QByteArray &digest)
 {
     const QString hex = bytesToHexStr(digest, 16, false, QLatin1Char(' '));
     if (digest.size() == sha1DigestSize)
@@ -92,11 +88,7 @@ void MainWindow::initHashPage()
     for (QAbstractButton *button : textTypeGroupHASH->buttons())
         button->setAccessibleDescription(ui->label_11->text()); // as on the DES page
 
-    ui->cboxInTxtHASH->clear();
-    ui->cboxInTxtHASH->addItem(tr("字符串"));
-    ui->cboxInTxtHASH->addItem(tr("十六进制"));
-    ui->cboxInTxtHASH->setCurrentIndex(0);
-    inCodeHexHASH = false;
+    encInputHASH.fillCodes(false);
 
     on_txtEncHASH_textChanged();
 
@@ -160,22 +152,12 @@ void MainWindow::onButtonTextTypeGroupClicked(QAbstractButton *button)
 
 void MainWindow::on_txtEncHASH_textChanged()
 {
-    guardHexInput(ui->txtEncHASH, inCodeHexHASH, &hexErrorShownHASH);
-    const QString text = ui->txtEncHASH->toPlainText();
-    if (inCodeHexHASH)
-        encRowHASH.show(CounterRow::Hex, readHex(text).size());
-    else
-        encRowHASH.show(CounterRow::String, text.toUtf8().size());
+    encInputHASH.textChanged();
 }
 
 void MainWindow::on_cboxInTxtHASH_currentIndexChanged(QString arg1)
 {
-    const bool hex = !arg1.contains(QStringLiteral("字符串"));
-    // Towards hex this runs the input handler while the flag still holds the
-    // old form; the row written below is the one that stays.
-    const qsizetype count = switchInputCode(ui->txtEncHASH, hex);
-    encRowHASH.show(hex ? CounterRow::Hex : CounterRow::String, count);
-    inCodeHexHASH = hex;
+    encInputHASH.codeChanged(arg1);
 }
 
 void MainWindow::on_btnCalcHASH_clicked()
@@ -186,18 +168,13 @@ void MainWindow::on_btnCalcHASH_clicked()
             showErrorBox(this, ErrorText::NothingToHash);
             return;
         }
-        const QByteArray bytes = inCodeHexHASH ? readHex(text) : text.toUtf8();
-        if (currentAlg == AlgSHA1) {
-            ui->statusBar->showMessage(tr("SHA1计算中..."), 2000);
-            ui->txtDecHASH->setPlainText(
-                digestLayout(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1)));
-            ui->statusBar->showMessage(tr("SHA1计算完成！"), 2000);
-        } else {
-            ui->statusBar->showMessage(tr("MD5计算中..."), 2000);
-            ui->txtDecHASH->setPlainText(
-                digestLayout(QCryptographicHash::hash(bytes, QCryptographicHash::Md5)));
-            ui->statusBar->showMessage(tr("MD5计算完成！"), 2000);
-        }
+        const QByteArray bytes = encInputHASH.bytes(text);
+        const bool sha1 = currentAlg == AlgSHA1;
+        const Operation operation = sha1 ? Operation::HashSHA1 : Operation::HashMD5;
+        showRunning(operation);
+        ui->txtDecHASH->setPlainText(digestText(QCryptographicHash::hash(
+            bytes, sha1 ? QCryptographicHash::Sha1 : QCryptographicHash::Md5)));
+        showDone(operation);
         return;
     }
 
@@ -207,12 +184,13 @@ void MainWindow::on_btnCalcHASH_clicked()
     }
     // The tree may have moved on since the load; the digest's length says
     // which algorithm made it.
-    const bool sha1 = fileDigestHASH.size() == sha1DigestSize;
-    ui->statusBar->showMessage(sha1 ? tr("SHA1计算中...") : tr("MD5计算中..."), 2000);
-    const QString result = digestLayout(fileDigestHASH);
+    const Operation operation =
+        fileDigestHASH.size() == sha1DigestSize ? Operation::HashSHA1 : Operation::HashMD5;
+    showRunning(operation);
+    const QString result = digestText(fileDigestHASH);
     fileDigestHASH.clear();
     ui->txtDecHASH->setPlainText(result);
-    ui->statusBar->showMessage(sha1 ? tr("SHA1计算完成！") : tr("MD5计算完成！"), 2000);
+    showDone(operation);
 }
 
 void MainWindow::on_btnFileHASH_clicked()

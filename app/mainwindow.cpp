@@ -11,6 +11,33 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
+namespace {
+
+struct StatusPair
+{
+    const char *running;
+    const char *done;
+};
+
+// Indexed by MainWindow::Operation.
+const StatusPair statusPairs[] = {
+    {QT_TRANSLATE_NOOP("MainWindow", "加密中..."), QT_TRANSLATE_NOOP("MainWindow", "加密完成！")},
+    {QT_TRANSLATE_NOOP("MainWindow", "解密中..."), QT_TRANSLATE_NOOP("MainWindow", "解密完成！")},
+    {QT_TRANSLATE_NOOP("MainWindow", "base64编码中..."), QT_TRANSLATE_NOOP("MainWindow", "base64编码完成！")},
+    {QT_TRANSLATE_NOOP("MainWindow", "base64解码中..."), QT_TRANSLATE_NOOP("MainWindow", "base64解码完成！")},
+    {QT_TRANSLATE_NOOP("MainWindow", "MD5计算中..."), QT_TRANSLATE_NOOP("MainWindow", "MD5计算完成！")},
+    {QT_TRANSLATE_NOOP("MainWindow", "SHA1计算中..."), QT_TRANSLATE_NOOP("MainWindow", "SHA1计算完成！")},
+};
+
+constexpr int statusTimeoutMs = 2000;
+
+QByteArray qtUtf8(const QString &text)
+{
+    return text.toUtf8();
+}
+
+} // namespace
+
 const char *const MainWindow::homePageUrl = "https://github.com/cipherbench/cipherbench";
 
 MainWindow::MainWindow(QWidget *parent)
@@ -46,23 +73,37 @@ void MainWindow::initCounterRows()
     encRowAES = {f.txtEncAES, f.label_7, f.labEncNumAES, f.label_12, QT_TR_NOOP("待加解密字符串：")};
     decRowAES = {f.txtDecAES, f.labDecTagAES, f.labDecNumAES, f.labDecUnitAES,
                  QT_TR_NOOP("解密字符串："), QT_TR_NOOP("解密十六进制：")};
-    encRowDES = {f.txtEncDES, f.labEncTagDES, f.labEncNumDES, f.labEncUnitDES,
-                 QT_TR_NOOP("待加解密字符串："), QT_TR_NOOP("待加解密十六进制：")};
+    encInputDES = {this, f.txtEncDES, f.cboxInCodeDES,
+                   {f.txtEncDES, f.labEncTagDES, f.labEncNumDES, f.labEncUnitDES,
+                    QT_TR_NOOP("待加解密字符串："), QT_TR_NOOP("待加解密十六进制：")},
+                   &inCodeHexDES, &hexErrorShownDES, &MainWindow::utf8BytesDES};
     decRowDES = {f.txtDecDES, f.labDecTagDES, f.labDecNumDES, f.labDecUnitDES,
                  QT_TR_NOOP("解密字符串："), QT_TR_NOOP("解密十六进制：")};
-    encRowBASE64 = {f.txtEncBASE64, f.labEncTagBASE64, f.labEncNumBASE64, f.labEncUnitBASE64,
-                    QT_TR_NOOP("待编解码字符串："), QT_TR_NOOP("待编解码十六进制：")};
+    encInputBASE64 = {this, f.txtEncBASE64, f.cboxInCodeBASE64,
+                      {f.txtEncBASE64, f.labEncTagBASE64, f.labEncNumBASE64, f.labEncUnitBASE64,
+                       QT_TR_NOOP("待编解码字符串："), QT_TR_NOOP("待编解码十六进制：")},
+                      &inCodeHexBASE64, &hexErrorShownBASE64, qtUtf8};
     decRowBASE64 = {f.txtDecBASE64, f.labDecTagBASE64, f.labDecNumBASE64, f.labDecUnitBASE64,
                     QT_TR_NOOP("解码字符串："), QT_TR_NOOP("解码十六进制：")};
-    encRowHASH = {f.txtEncHASH, f.labEncTagHASH, f.labEncNumHASH, f.labEncUnitHASH,
-                  QT_TR_NOOP("待校验字符串："), QT_TR_NOOP("待校验十六进制：")};
+    encInputHASH = {this, f.txtEncHASH, f.cboxInTxtHASH,
+                    {f.txtEncHASH, f.labEncTagHASH, f.labEncNumHASH, f.labEncUnitHASH,
+                     QT_TR_NOOP("待校验字符串："), QT_TR_NOOP("待校验十六进制：")},
+                    &inCodeHexHASH, &hexErrorShownHASH, qtUtf8};
 }
 
-void MainWindow::guardHexInput(QTextEdit *box, bool hexForm, bool *errorShown)
+void MainWindow::showRunning(Operation operation)
 {
-    if (hexForm)
-        guardHexBox(box, errorShown, [this] { showErrorBox(this, ErrorText::InvalidHex); });
-    *errorShown = false;
+    showStatus(statusPairs[int(operation)].running);
+}
+
+void MainWindow::showDone(Operation operation)
+{
+    showStatus(statusPairs[int(operation)].done);
+}
+
+void MainWindow::showStatus(const char *sourceText)
+{
+    ui->statusBar->showMessage(tr(sourceText), statusTimeoutMs);
 }
 
 void MainWindow::connectComboSlots()
@@ -80,6 +121,23 @@ void MainWindow::connectComboSlots()
 }
 
 void MainWindow::initMainWindow()
+{
+    initNavigationTree();
+
+    // The tree is the only way between pages.
+    const QList<QTabBar *> bars = ui->tabWidget->findChildren<QTabBar *>();
+    if (!bars.isEmpty())
+        bars.first()->hide();
+
+    ui->label_dis->setText(tr("AES加解密"));
+    ui->tabWidget->setCurrentIndex(0);
+
+    initStatusBar();
+    setFixedSize(800, 600);
+    initAlgorithmIndex();
+}
+
+void MainWindow::initNavigationTree()
 {
     QTreeWidget *tree = ui->treeDefence;
     tree->setColumnCount(1);
@@ -103,15 +161,11 @@ void MainWindow::initMainWindow()
     tree->expandAll();
     // A tree view takes no name from its buddy; it is named by the caption all the same.
     tree->setAccessibleName(ui->label_9->text());
+}
 
-    // The tree is the only way between pages.
-    const QList<QTabBar *> bars = ui->tabWidget->findChildren<QTabBar *>();
-    if (!bars.isEmpty())
-        bars.first()->hide();
-
-    ui->label_dis->setText(tr("AES加解密"));
-    ui->tabWidget->setCurrentIndex(0);
-
+// The three labels, then the link home at the right end.
+void MainWindow::initStatusBar()
+{
     QStatusBar *bar = ui->statusBar;
     bar->addWidget(new QLabel(QStringLiteral("小主，我已准备就绪..."), this), 0);
     bar->addWidget(new QLabel(QStringLiteral("企鹅企鹅"), this), 0);
@@ -122,9 +176,10 @@ void MainWindow::initMainWindow()
     link->setText(tr("<a href=\"%1\">我的故乡</a>").arg(QString::fromLatin1(homePageUrl)));
     link->setOpenExternalLinks(true);
     bar->addPermanentWidget(link, 0);
+}
 
-    setFixedSize(800, 600);
-
+void MainWindow::initAlgorithmIndex()
+{
     algIndexByName.insert(QStringLiteral("AES"), AlgAES);
     algIndexByName.insert(QStringLiteral("DES"), AlgDES);
     algIndexByName.insert(QStringLiteral("Base64"), AlgBase64);

@@ -2,11 +2,14 @@
 #define CIPHERBENCH_APP_MAINWINDOW_H
 
 #include "app/counterrow.h"
+#include "app/textboxes.h"
 
 #include <QByteArray>
 #include <QMainWindow>
 #include <QMap>
 #include <QString>
+
+#include <optional>
 
 class QAbstractButton;
 class QButtonGroup;
@@ -16,6 +19,8 @@ class QTreeWidgetItem;
 class AesCipher;
 class DesContext;
 class ReadFile;
+class SecretBytes;
+enum class ErrorText;
 
 class Ui_MainWindow;
 
@@ -77,23 +82,42 @@ private:
     void on_cboxInTxtHASH_currentIndexChanged(QString arg1);
     void connectComboSlots();
 
-    void initMainWindow();
+    void initMainWindow(); // the shell: the steps below, in their order
+    void initNavigationTree();
+    void initStatusBar();
+    void initAlgorithmIndex();
     void initCounterRows();
 
-    // The guard of an input box that the page reads as hex while `hexForm`:
-    // one invalid-hex message per offending edit (`errorShown` keeps the
-    // nested runs silent and is cleared once the handler's run is over).
-    void guardHexInput(QTextEdit *box, bool hexForm, bool *errorShown);
+    // The status bar's two words on a page operation: "…中..." while it
+    // runs, "…完成！" once it is done.
+    enum class Operation { Encrypt, Decrypt, EncodeBase64, DecodeBase64, HashMD5, HashSHA1 };
+    void showRunning(Operation operation);
+    void showDone(Operation operation);
+    // Every status message of the pages: through tr(), shown for 2000 ms.
+    void showStatus(const char *sourceText);
 
     // AES page (aespage.cpp)
     void initAESPage();
     int keyLengthAES();
+    bool cbcModeAES() const;
+    // Shows `n` bytes of cipher text in the output code; false when its
+    // working buffer could not be had.
+    bool showCipherTextAES(const char *bytes, int n);
 
     // DES page (despage.cpp)
     void initDESPage();
     void updateAlgDES();
     void updateKeyFormDES();
     void runDES(bool encrypt); // both buttons: keys, input, engine, result
+    std::optional<ErrorText> readKeysDES(SecretBytes *key1, SecretBytes *key2) const;
+    int runEngineDES(bool encrypt, const char *key1, const char *key2, const SecretBytes &input,
+                     char *out);
+    // Shows `count` result bytes in the output code; false when its working
+    // buffer could not be had.
+    bool showResultDES(const char *bytes, int count);
+    // The DES page's texts as UTF-8 bytes, through utf8Codec(): unlike
+    // QString::toUtf8(), it drops a lone high surrogate at the very end.
+    static QByteArray utf8BytesDES(const QString &text);
 
     // Base64 page (base64page.cpp)
     void initBase64Page();
@@ -123,11 +147,19 @@ private:
     bool keyHexDES = false;
     bool inCodeHexDES = false;
     bool outCodeHexDES = false;
+    // Set once a box's invalid-input message has been shown, so that the
+    // nested runs of its handler caused by the removal stay silent; cleared
+    // at the end of every run.
+    bool hexErrorShownDES = false;
+    bool key1ErrorShownDES = false;
+    bool key2ErrorShownDES = false;
     QButtonGroup *keyGroupDES = nullptr;
     QButtonGroup *algGroupDES = nullptr;
     bool inCodeHexBASE64 = false;
     bool outCodeHexBASE64 = false;
+    bool hexErrorShownBASE64 = false;
     bool inCodeHexHASH = false;
+    bool hexErrorShownHASH = false;
     bool textModeHASH = false;
     ReadFile *fileWorker = nullptr;
     QString filePathHASH;
@@ -136,11 +168,11 @@ private:
 
     CounterRow encRowAES;
     CounterRow decRowAES;
-    CounterRow encRowDES;
+    InputBox encInputDES;
     CounterRow decRowDES;
-    CounterRow encRowBASE64;
+    InputBox encInputBASE64;
     CounterRow decRowBASE64;
-    CounterRow encRowHASH;
+    InputBox encInputHASH;
 };
 
 #endif

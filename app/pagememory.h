@@ -1,55 +1,64 @@
 #ifndef CIPHERBENCH_APP_PAGEMEMORY_H
 #define CIPHERBENCH_APP_PAGEMEMORY_H
 
-#include <QtGlobal>
+#include "codec/workbuffer.h"
 
-#include <cstddef>
+#include <QByteArray>
 
-class QByteArray;
+// Secrets in the pages' own memory.
+//
+// The rule: every copy a page makes of key material (keys, IVs) or of
+// plaintext (the input of an encryption, the output of a decryption) is wiped
+// before its memory is given back, on every path out of the slot. Such copies
+// live in a SecretBuffer or SecretBytes, which wipe themselves when they go. Out of reach,
+// and not covered: the boxes' own texts, the toolkit's copies of them, and the
+// text forms (hex, Base64) a result is turned into for its box.
 
-// Memory the pages handle themselves: the engines' working buffers, all from
-// one replaceable source, and the wiping of secrets before they are freed.
-
-// The source of every working buffer of the pages: a buffer of `size` bytes
-// (at least one, aligned as new char[] is, freed with delete[]), or nullptr
-// when it cannot be had. Tests replace the source to exercise the
-// out-of-memory paths; setting nullptr restores the default. Returns the
-// previous source.
-using PageBufferSource = char *(*)(std::size_t size);
-PageBufferSource setPageBufferSource(PageBufferSource source);
-
-// One working buffer, from the source, freed when the holder goes; a holder
-// of Secret contents wipes the buffer first. An empty holder means the
-// buffer could not be had: the source refused it, or `size` is negative or
-// beyond what an int counts (which the engines' lengths are). Then, unless
-// `name` is null, the debug output receives "Unable to allocate memory for "
-// followed by `name` (some of those lines end in a line break, some do not).
-class WorkBuffer
+// A working buffer (codec/workbuffer.h) wiped before it is freed.
+class SecretBuffer
 {
 public:
-    enum Contents { Data, Secret };
+    SecretBuffer() = default;
+    SecretBuffer(qsizetype size, const char *name,
+                 WorkBuffer::Notice notice = WorkBuffer::LineBreak)
+        : buffer(size, name, notice)
+    {
+    }
+    ~SecretBuffer() { wipe(); }
+    SecretBuffer(SecretBuffer &&other) noexcept = default;
+    SecretBuffer &operator=(SecretBuffer &&other) noexcept;
 
-    WorkBuffer() = default;
-    WorkBuffer(qsizetype size, const char *name, Contents contents = Data);
-    ~WorkBuffer();
-    WorkBuffer(WorkBuffer &&other) noexcept;
-    WorkBuffer &operator=(WorkBuffer &&other) noexcept;
-    WorkBuffer(const WorkBuffer &) = delete;
-    WorkBuffer &operator=(const WorkBuffer &) = delete;
-
-    char *data() const { return buffer; }
-    explicit operator bool() const { return buffer != nullptr; }
+    char *data() const { return buffer.data(); }
+    explicit operator bool() const { return bool(buffer); }
 
 private:
-    void release();
-
-    char *buffer = nullptr;
-    std::size_t size = 0;
-    Contents contents = Data;
+    void wipe();
+    WorkBuffer buffer;
 };
 
-// Wipes key material held in a byte array (through cipher::secureWipe), then
-// empties it.
-void wipeSecret(QByteArray &bytes);
+// A byte array wiped (through cipher::secureWipe) when it goes or is
+// replaced. Zero-terminated, as a byte array always is, which is how the AES
+// engine reads keys and IVs. It must be the only holder of its bytes: a shared
+// copy would be detached and the wipe would miss the original.
+class SecretBytes
+{
+public:
+    SecretBytes() = default;
+    explicit SecretBytes(QByteArray bytes);
+    ~SecretBytes();
+    SecretBytes(const SecretBytes &) = delete;
+    SecretBytes &operator=(const SecretBytes &) = delete;
+    SecretBytes &operator=(QByteArray other);
+
+    char *data() { return bytes.data(); }
+    const char *constData() const { return bytes.constData(); }
+    qsizetype size() const { return bytes.size(); }
+    bool operator==(const SecretBytes &other) const { return bytes == other.bytes; }
+    // Wipes the bytes and empties the array.
+    void clear();
+
+private:
+    QByteArray bytes;
+};
 
 #endif

@@ -1,6 +1,10 @@
 #include "app/textboxes.h"
 
+#include "app/errorbox.h"
+#include "app/mainwindow.h"
 #include "codec/codec.h"
+
+#include <QComboBox>
 
 #include <QFont>
 #include <QPointer>
@@ -94,18 +98,12 @@ void prepareTextBox(QTextEdit *box)
     });
 }
 
-static bool isHexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
-}
-
 void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &showMessage)
 {
     const QString text = box->toPlainText();
     qsizetype bad = 0;
     for (QChar c : text) {
-        if (!isHexSpace(c) && !isHexDigit(c))
+        if (!isHexDigitOrSpace(c))
             ++bad;
     }
     if (bad == 0)
@@ -123,7 +121,7 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
     int start = end;
     while (start > 0 && bad > 0) {
         const QChar c = text.at(start - 1);
-        if (!isHexSpace(c) && !isHexDigit(c))
+        if (!isHexDigitOrSpace(c))
             --bad;
         --start;
     }
@@ -144,4 +142,53 @@ qsizetype switchInputCode(QTextEdit *box, bool toHex)
     const QByteArray bytes = isHexStr(text) ? readHex(text) : text.toUtf8();
     box->setPlainText(bytesToHexStr(bytes, 16, true, QLatin1Char(' ')));
     return bytes.size();
+}
+
+void fillCodeCombo(QComboBox *combo, const char *first, const char *second, int index,
+                   bool *hexForm)
+{
+    combo->clear();
+    combo->addItem(MainWindow::tr(first));
+    combo->addItem(MainWindow::tr(second));
+    combo->setCurrentIndex(index);
+    *hexForm = index == 1;
+}
+
+InputBox::InputBox(QWidget *window, QTextEdit *box, QComboBox *code, const CounterRow &row,
+                   bool *hex, bool *errorShown, Encoder utf8)
+    : window(window), box(box), code(code), row(row), hex(hex), errorShown(errorShown), utf8(utf8)
+{
+}
+
+void InputBox::fillCodes(bool hexForm)
+{
+    fillCodeCombo(code, QT_TRANSLATE_NOOP("MainWindow", "字符串"),
+                  QT_TRANSLATE_NOOP("MainWindow", "十六进制"), hexForm ? 1 : 0, hex);
+}
+
+void InputBox::textChanged()
+{
+    if (*hex) {
+        QWidget *parent = window;
+        guardHexBox(box, errorShown, [parent] { showErrorBox(parent, ErrorText::InvalidHex); });
+    }
+    *errorShown = false;
+    const QString text = box->toPlainText();
+    if (*hex)
+        row.show(CounterRow::Hex, readHex(text).size());
+    else
+        row.show(CounterRow::String, utf8(text).size());
+}
+
+void InputBox::codeChanged(const QString &codeText)
+{
+    const bool toHex = !codeText.contains(QStringLiteral("字符串"));
+    const qsizetype count = switchInputCode(box, toHex);
+    row.show(toHex ? CounterRow::Hex : CounterRow::String, count);
+    *hex = toHex;
+}
+
+QByteArray InputBox::bytes(const QString &text) const
+{
+    return *hex ? readHex(text) : utf8(text);
 }

@@ -1,11 +1,17 @@
 #ifndef CIPHERBENCH_APP_TEXTBOXES_H
 #define CIPHERBENCH_APP_TEXTBOXES_H
 
+#include "app/counterrow.h"
+
 #include <QtGlobal>
 
 #include <functional>
 
+class QByteArray;
+class QComboBox;
+class QString;
 class QTextEdit;
+class QWidget;
 
 // What the pages' text boxes share: quick layout of long runs, the guard of
 // hex input, and the switch of an input box between string and hex.
@@ -32,5 +38,49 @@ void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &
 // runs the box's text-changed handler before this returns). Towards the string
 // form the text stays. Returns the byte count for the box's counter row.
 qsizetype switchInputCode(QTextEdit *box, bool toHex);
+
+// Fills a code combo with the items `first` and `second` (tr() source texts),
+// the second being the hex form, and selects `index`. Qt reports every step
+// (the clear, the first item, the selection) to the combo's slot, which runs
+// each time; `*hexForm` is set last, to whether the hex form is selected.
+void fillCodeCombo(QComboBox *combo, const char *first, const char *second, int index,
+                   bool *hexForm);
+
+// The input box of the DES, Base64 and hash pages with its input-code combo
+// ("字符串" or "十六进制") and its counter row. The page's flags stay the
+// window's own members; the box reads and writes them through the pointers it
+// is given: `hex`, the input code, and `errorShown`, set while the invalid-hex
+// message of the current edit has been shown (see guardHexBox).
+class InputBox
+{
+public:
+    // How the page turns text into UTF-8 bytes.
+    using Encoder = QByteArray (*)(const QString &text);
+
+    InputBox() = default;
+    InputBox(QWidget *window, QTextEdit *box, QComboBox *code, const CounterRow &row, bool *hex,
+             bool *errorShown, Encoder utf8);
+
+    // Fills the code combo ("字符串", "十六进制"), selecting the hex form or
+    // the string form; the flag is set last, whatever the combo's slot left in it.
+    void fillCodes(bool hexForm);
+    // The box's text-changed handler: the hex guard, then the counter row.
+    void textChanged();
+    // The code combo's handler. Towards hex it runs the box's handler while
+    // the flag still holds the old form; the row written last is the one that
+    // stays.
+    void codeChanged(const QString &codeText);
+    // `text` as bytes in the box's input code: read as hex or UTF-8 encoded.
+    QByteArray bytes(const QString &text) const;
+
+private:
+    QWidget *window = nullptr;
+    QTextEdit *box = nullptr;
+    QComboBox *code = nullptr;
+    CounterRow row;
+    bool *hex = nullptr;
+    bool *errorShown = nullptr;
+    Encoder utf8 = nullptr;
+};
 
 #endif

@@ -12,6 +12,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// The key lengths AES knows: 16, 24 or 32 bytes.
+bool aesKeyLengthValid(int keyLength);
+
 // True when contexts keyed from now on use the AES instructions: the
 // processor has them and the portable rounds are not forced.
 bool aesUsesHardware();
@@ -24,7 +27,7 @@ void aesForcePortable(bool force);
 class AesContext
 {
 public:
-    // keyLength must be 16, 24 or 32; `key` holds that many bytes.
+    // keyLength must be valid (aesKeyLengthValid); `key` holds that many bytes.
     AesContext(int keyLength, const unsigned char *key);
     ~AesContext(); // wipes key material and state
 
@@ -61,7 +64,9 @@ private:
     // the instructions encrypt from roundKeys itself.
     std::uint64_t slicedKeys[240];
     unsigned char invRoundKeys[240];
-    bool hardware;
+    // The implementation chosen when the key was expanded.
+    struct Rounds;
+    const Rounds *rounds;
 };
 
 class AesCipher
@@ -73,7 +78,7 @@ public:
     AesCipher(const AesCipher &) = delete;
     AesCipher &operator=(const AesCipher &) = delete;
 
-    // Any length but 16, 24 or 32 leaves the cipher without a context.
+    // A length aesKeyLengthValid refuses leaves the cipher without a context.
     void setKey(int keyLength, const char *key);
     bool hasContext() const { return context != nullptr; }
 

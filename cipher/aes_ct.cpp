@@ -13,15 +13,10 @@
 // Every step is a fixed sequence of AND, XOR, NOT, shifts and rotations.
 
 // The eight slices live in registers only if every loop over them is
-// unrolled and every step inlined, which -O2 alone does not do.
+// unrolled too (CIPHER_ALWAYS_INLINE, in detail.h, inlines the steps).
 #if defined(__GNUC__)
-#define CIPHER_ALWAYS_INLINE inline __attribute__((always_inline))
 #define CIPHER_EACH_SLICE _Pragma("GCC unroll 8") for (int i = 0; i < 8; ++i)
-#elif defined(_MSC_VER)
-#define CIPHER_ALWAYS_INLINE __forceinline
-#define CIPHER_EACH_SLICE for (int i = 0; i < 8; ++i)
 #else
-#define CIPHER_ALWAYS_INLINE inline
 #define CIPHER_EACH_SLICE for (int i = 0; i < 8; ++i)
 #endif
 
@@ -36,20 +31,6 @@ struct Slices
 {
     std::uint64_t w[8];
 };
-
-CIPHER_ALWAYS_INLINE std::uint32_t loadWord(const unsigned char *p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
-         | std::uint32_t(p[3]) << 24;
-}
-
-CIPHER_ALWAYS_INLINE void storeWord(std::uint32_t w, unsigned char *p)
-{
-    p[0] = static_cast<unsigned char>(w);
-    p[1] = static_cast<unsigned char>(w >> 8);
-    p[2] = static_cast<unsigned char>(w >> 16);
-    p[3] = static_cast<unsigned char>(w >> 24);
-}
 
 // Byte j of x to byte 2j of the result, zeros between.
 CIPHER_ALWAYS_INLINE std::uint64_t spreadBytes(std::uint32_t x)
@@ -485,12 +466,6 @@ void decryptLanes(const std::uint64_t *sliced, int Nr, const unsigned char *in,
     for (int lane = 0; lane < count; ++lane)
         storeLane(q, lane, out + blockSize * lane);
     secureWipe(&q, sizeof q);
-}
-
-inline void xorBlock(unsigned char *block, const unsigned char *with)
-{
-    for (std::size_t i = 0; i < blockSize; ++i)
-        block[i] ^= with[i];
 }
 
 } // namespace

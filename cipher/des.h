@@ -4,6 +4,13 @@
 // DES (FIPS 46-3) and two-key triple DES (E K1, D K2, E K1) in ECB mode.
 // A final partial block is zero-filled; no padding is removed. Each buffer
 // operation writes ceil(length / 8) blocks and one zero byte after them.
+//
+// Not constant time, unlike the AES engine: every round looks up its S-box
+// tables at indices made of key bits XOR data bits (and the permutation tables
+// at data bits), so on a processor with caches the timing of a block can tell
+// an observer sharing the machine about the key. DES is here to check and
+// prepare what peer systems exchange, not to guard secrets against such an
+// observer.
 
 #include <cstdint>
 

@@ -1,13 +1,10 @@
 #include "codec/codec.h"
-#include "codec/codec_p.h"
+#include "codec/workbuffer.h"
 
-#include <QDebug>
 #include <QStringView>
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 // Users paste texts of many megabytes, so every routine here makes one pass
 // over its input and writes its result in place into a buffer sized up front.
@@ -15,6 +12,13 @@
 // conversion (signs, radix prefixes), the slow path simply asks Qt.
 
 namespace {
+
+// Whitespace among ASCII characters, bytes included: what QChar::isSpace
+// accepts below 128.
+constexpr bool isAsciiSpace(int c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Value of an ASCII character as a hexadecimal digit; whitespace and every
 // other character get a marker of their own.
@@ -27,16 +31,13 @@ struct HexDigitTable
     constexpr HexDigitTable() : value()
     {
         for (int c = 0; c < 128; ++c)
-            value[c] = kHexOther;
+            value[c] = isAsciiSpace(c) ? kHexSpace : kHexOther;
         for (int c = '0'; c <= '9'; ++c)
             value[c] = static_cast<unsigned char>(c - '0');
         for (int c = 'A'; c <= 'F'; ++c) {
             value[c] = static_cast<unsigned char>(c - 'A' + 10);
             value[c - 'A' + 'a'] = static_cast<unsigned char>(c - 'A' + 10);
         }
-        for (int c = '\t'; c <= '\r'; ++c)
-            value[c] = kHexSpace;
-        value[int(' ')] = kHexSpace;
     }
 };
 constexpr HexDigitTable kHexDigits;
@@ -89,20 +90,6 @@ struct HexPairTable
 };
 constexpr HexPairTable kHexPairs;
 
-char *mallocWorkBuffer(std::size_t size)
-{
-    // malloc(0) may answer nullptr; an empty text still needs a valid buffer.
-    return static_cast<char *>(std::malloc(size ? size : 1));
-}
-
-WorkBufferAllocator workBufferAllocator = mallocWorkBuffer;
-
-struct FreeDeleter
-{
-    void operator()(char *p) const { std::free(p); }
-};
-using WorkBuffer = std::unique_ptr<char, FreeDeleter>;
-
 // Reads one group of a hex text (one or two UTF-16 units with no
 // whitespace) as the toolkit's integer conversion does; false when the
 // conversion fails or the value exceeds a byte. Plain digit pairs, by far the
@@ -130,29 +117,29 @@ inline bool readHexGroup(const char16_t *group, qsizetype length, int *value)
     return ok && *value <= 255;
 }
 
-inline const char16_t *units(const QString &text)
+inline const char16_t *utf16Units(const QString &text)
 {
     return reinterpret_cast<const char16_t *>(text.constData());
 }
 
 } // namespace
 
-WorkBufferAllocator setWorkBufferAllocator(WorkBufferAllocator allocator)
+bool isHexDigitOrSpace(QChar c)
 {
-    const WorkBufferAllocator previous = workBufferAllocator;
-    workBufferAllocator = allocator ? allocator : mallocWorkBuffer;
-    return previous;
+    return classifyHex(c.unicode()) != kHexOther;
 }
 
-bool isHexSpace(QChar c)
+QByteArray removeAsciiWhitespace(const QByteArray &bytes)
 {
-    return c.isSpace();
+    QByteArray out = bytes;
+    out.removeIf([](char c) { return isAsciiSpace(static_cast<unsigned char>(c)); });
+    return out;
 }
 
 QString removeWhitespace(const QString &text)
 {
     const qsizetype n = text.size();
-    const char16_t *in = units(text);
+    const char16_t *in = utf16Units(text);
     qsizetype first = 0;
     while (first < n && !QChar::isSpace(in[first]))
         ++first;
@@ -234,7 +221,7 @@ QString groupHexStr(const QString &text, int groupSize, QChar separator)
     const qsizetype separators = dropLast ? groups - 1 : groups;
     QString out(n + separators, Qt::Uninitialized);
     char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    const char16_t *in = units(compact);
+    const char16_t *in = utf16Units(compact);
     const char16_t sep = separator.unicode();
     qsizetype written = 0;
     for (qsizetype g = 0; g < groups; ++g) {
@@ -253,7 +240,7 @@ QString groupHexStr(const QString &text, int groupSize, QChar separator)
 QByteArray hexStrToBytes(const QString &text, int radix, QChar separator)
 {
     const QString simple = text.simplified();
-    const char16_t *in = units(simple);
+    const char16_t *in = utf16Units(simple);
     const qsizetype n = simple.size();
     const char16_t sep = separator.unicode();
 
@@ -291,7 +278,7 @@ QByteArray readHex(const QString &text)
     // Grouping leaves the non-whitespace characters paired from the start,
     // the last one alone when their number is odd; the reading then converts
     // each pair and fails as a whole on the first bad one. Both in one pass.
-    const char16_t *in = units(text);
+    const char16_t *in = utf16Units(text);
     const qsizetype n = text.size();
     QByteArray bytes(n / 2 + 1, Qt::Uninitialized);
     char *o = bytes.data();
@@ -430,7 +417,7 @@ int base64Decode(const char *in, char *out)
 
 bool isHexStr(const QString &text)
 {
-    const char16_t *in = units(text);
+    const char16_t *in = utf16Units(text);
     const qsizetype n = text.size();
     bool anyDigit = false;
     for (qsizetype i = 0; i < n; ++i) {
@@ -446,7 +433,7 @@ bool isBase64Str(const QString &text)
 {
     // Whitespace aside: whole groups of four alphabet characters, of which
     // the last group may end in '=' or '=='.
-    const char16_t *in = units(text);
+    const char16_t *in = utf16Units(text);
     const qsizetype n = text.size();
     qsizetype count = 0;
     int padding = 0;
@@ -473,13 +460,11 @@ bool renderHexBase64(const QString &current, const QString &comboText, QString *
     if (comboText.contains(QLatin1String("base64"))) {
         const QByteArray bytes = readHex(current);
         const int size = bytes.size() <= INT_MAX ? base64EncodedSize(int(bytes.size())) : -1;
-        WorkBuffer buffer(size > 0 ? workBufferAllocator(std::size_t(size)) : nullptr);
-        if (!buffer) {
-            qDebug("Unable to allocate memory for base64\n");
+        const WorkBuffer buffer(size, "base64");
+        if (!buffer)
             return false;
-        }
-        base64Encode(bytes.constData(), buffer.get(), int(bytes.size()));
-        *replacement = QString::fromLatin1(buffer.get(), size - 1);
+        base64Encode(bytes.constData(), buffer.data(), int(bytes.size()));
+        *replacement = QString::fromLatin1(buffer.data(), size - 1);
         *count = size - 1;
         return true;
     }
@@ -487,15 +472,12 @@ bool renderHexBase64(const QString &current, const QString &comboText, QString *
     // The box is taken to hold Base64: decode its UTF-8 form, which like
     // every QByteArray ends in a terminator.
     const QByteArray text = current.toUtf8();
-    const long long capacity =
-        text.size() <= INT_MAX ? base64DecodedCapacity(int(text.size())) : -1;
-    WorkBuffer buffer(capacity >= 0 ? workBufferAllocator(std::size_t(capacity)) : nullptr);
-    if (!buffer) {
-        qDebug("Unable to allocate memory for hex\n");
+    const int capacity = text.size() <= INT_MAX ? base64DecodedCapacity(int(text.size())) : -1;
+    const WorkBuffer buffer(capacity, "hex");
+    if (!buffer)
         return false;
-    }
-    const int n = base64Decode(text.constData(), buffer.get());
-    *replacement = bytesToHexStr(QByteArray::fromRawData(buffer.get(), n));
+    const int n = base64Decode(text.constData(), buffer.data());
+    *replacement = bytesToHexStr(QByteArray::fromRawData(buffer.data(), n));
     *count = n;
     return true;
 }

@@ -40,9 +40,14 @@ int base64DecodedCapacity(int textLen);
 bool isHexStr(const QString &text);
 bool isBase64Str(const QString &text);
 
-// Whitespace as the validators and the hex reading see it.
-bool isHexSpace(QChar c);
+// What hex text may hold: a hex digit of either case, or whitespace as
+// QChar::isSpace sees it (the validators and the hex reading see it so).
+bool isHexDigitOrSpace(QChar c);
+// The text without its whitespace (QChar::isSpace).
 QString removeWhitespace(const QString &text);
+// The bytes without ASCII whitespace (space, tab, line feed, vertical tab,
+// form feed, carriage return); every other byte, 0x85 and 0xA0 included, stays.
+QByteArray removeAsciiWhitespace(const QByteArray &bytes);
 
 // Cores of the re-render routines: `current` is the box's plain text, `comboText`
 // the combo's new text. They return the count to display and put the new box
@@ -78,7 +83,9 @@ int switchStringHex(TextBox *box, const QString &comboText)
     return count;
 }
 
-// Qt 6 has no codec objects; the pages encode and decode with this encoding.
+// The encoding the DES page turns its texts into bytes with, through a
+// QStringEncoder: UTF-8. An encoding rather than a codec object, which Qt 6
+// no longer has; the name is kept from the codec it once returned.
 QStringConverter::Encoding utf8Codec();
 
 #endif

@@ -70,12 +70,40 @@ private:
 };
 
 // OpenSSL 3 keeps single DES in its legacy provider; loading it by name also
-// requires loading the default provider explicitly. Idempotent.
+// requires loading the default provider explicitly. Both stay loaded while the
+// holder lives and are unloaded when it goes, or OpenSSL's own clean-up at
+// exit would leave them behind.
+class LegacyProviders
+{
+public:
+    LegacyProviders()
+        : legacy(OSSL_PROVIDER_load(nullptr, "legacy")),
+          fallback(OSSL_PROVIDER_load(nullptr, "default"))
+    {
+    }
+    ~LegacyProviders()
+    {
+        if (fallback)
+            OSSL_PROVIDER_unload(fallback);
+        if (legacy)
+            OSSL_PROVIDER_unload(legacy);
+    }
+    LegacyProviders(const LegacyProviders &) = delete;
+    LegacyProviders &operator=(const LegacyProviders &) = delete;
+
+    bool isLegacyLoaded() const { return legacy != nullptr; }
+    bool isDefaultLoaded() const { return fallback != nullptr; }
+
+private:
+    OSSL_PROVIDER *legacy;
+    OSSL_PROVIDER *fallback;
+};
+
+// Loads both providers once, for the rest of the process. Idempotent.
 inline bool loadLegacyProvider()
 {
-    static const bool loaded = OSSL_PROVIDER_load(nullptr, "legacy") != nullptr
-                            && OSSL_PROVIDER_load(nullptr, "default") != nullptr;
-    return loaded;
+    static const LegacyProviders providers;
+    return providers.isLegacyLoaded() && providers.isDefaultLoaded();
 }
 
 inline QByteArray randomBytes(std::mt19937_64 &rng, int size)

@@ -2,6 +2,7 @@
 // against OpenSSL, decryption paths, output re-rendering.
 #include "app/mainwindow.h"
 #include "app/pagememory.h"
+#include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 
@@ -125,14 +126,6 @@ struct AesPage
 QStringList row(const char *tag, qsizetype n, const char *unit)
 {
     return {QString::fromUtf8(tag), QString::number(n), QString::fromUtf8(unit)};
-}
-
-// A buffer source that refuses its n-th request.
-int bufferRequests = 0;
-int refusedRequest = 0;
-char *refusingSource(std::size_t size)
-{
-    return ++bufferRequests == refusedRequest ? nullptr : new char[size ? size : 1];
 }
 
 QByteArray fromHexText(const QString &text)
@@ -535,7 +528,8 @@ void TestAesPage::allocationFailure_data()
     QTest::addColumn<bool>("encrypting");
     QTest::addColumn<bool>("base64Out");
     QTest::addColumn<QString>("input");
-    QTest::addColumn<int>("refused");
+    QTest::addColumn<QByteArray>("buffer");
+    QTest::addColumn<int>("occurrence");
     QTest::addColumn<QString>("debugLine");
     QTest::addColumn<QStringList>("statuses");
 
@@ -543,17 +537,22 @@ void TestAesPage::allocationFailure_data()
     const QString decryptLine = QStringLiteral("Unable to allocate memory for decryptStr");
     // Hex digits of one whole block: decrypted as hex only.
     const QString oneBlockHex = QStringLiteral("A1E1A5F8A1D4C8B4B9D6A2C3F1E0D9C8");
-    QTest::newRow("encrypt: cipher text buffer") << true << true << "abc" << 1
+    QTest::newRow("encrypt: cipher text buffer") << true << true << "abc" << QByteArray("encryptStr") << 1
                                                  << "Unable to allocate memory for encryptStr\n" << QStringList();
-    QTest::newRow("encrypt: Base64 buffer") << true << true << "abc" << 2 << base64Line
+    QTest::newRow("encrypt: Base64 buffer") << true << true << "abc" << QByteArray("base64") << 1
+                                            << base64Line
                                             << QStringList{QStringLiteral("加密中...")};
-    QTest::newRow("decrypt: Base64 decoding buffer") << false << true << "YWJjZGVm" << 1 << base64Line
+    QTest::newRow("decrypt: Base64 decoding buffer") << false << true << "YWJjZGVm"
+                                                     << QByteArray("base64") << 1 << base64Line
                                                      << QStringList();
-    QTest::newRow("decrypt: Base64 attempt's buffer") << false << true << "YWJjZGVm" << 2 << decryptLine
+    QTest::newRow("decrypt: Base64 attempt's buffer") << false << true << "YWJjZGVm"
+                                                      << QByteArray("decryptStr") << 1 << decryptLine
                                                       << QStringList();
-    QTest::newRow("decrypt: hex retry's buffer") << false << true << "AAAA" << 3 << decryptLine
+    QTest::newRow("decrypt: hex retry's buffer") << false << true << "AAAA"
+                                                 << QByteArray("decryptStr") << 2 << decryptLine
                                                  << QStringList{QStringLiteral("base64模式解密中...")};
-    QTest::newRow("decrypt: buffer for hex cipher text") << false << true << oneBlockHex << 1 << decryptLine
+    QTest::newRow("decrypt: buffer for hex cipher text") << false << true << oneBlockHex
+                                                         << QByteArray("decryptStr") << 1 << decryptLine
                                                          << QStringList();
 }
 
@@ -564,7 +563,8 @@ void TestAesPage::allocationFailure()
     QFETCH(bool, encrypting);
     QFETCH(bool, base64Out);
     QFETCH(QString, input);
-    QFETCH(int, refused);
+    QFETCH(QByteArray, buffer);
+    QFETCH(int, occurrence);
     QFETCH(QString, debugLine);
     QFETCH(QStringList, statuses);
 
@@ -577,11 +577,11 @@ void TestAesPage::allocationFailure()
     page.statuses.clear();
 
     DebugCapture debug;
-    bufferRequests = 0;
-    refusedRequest = refused;
-    const PageBufferSource previous = setPageBufferSource(refusingSource);
-    QTest::mouseClick(encrypting ? page.encrypt : page.decrypt, Qt::LeftButton);
-    setPageBufferSource(previous);
+    {
+        const BufferRefusal refusal(buffer.constData(), occurrence);
+        QTest::mouseClick(encrypting ? page.encrypt : page.decrypt, Qt::LeftButton);
+        QVERIFY(refusal.fired());
+    }
 
     QCOMPARE(debug.debugLines(), QStringList{debugLine});
     QCOMPARE(page.statusTexts(), statuses);

@@ -2,6 +2,7 @@
 // encoding and decoding (RFC 4648 vectors), the hex guard of the input box.
 #include "app/mainwindow.h"
 #include "app/pagememory.h"
+#include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 
@@ -82,11 +83,6 @@ QStringList row(const char *tag, qsizetype n, const char *unit)
 
 const QStringList encodingStatuses = {QStringLiteral("base64编码中..."), QStringLiteral("base64编码完成！")};
 const QStringList decodingStatuses = {QStringLiteral("base64解码中..."), QStringLiteral("base64解码完成！")};
-
-char *refusingSource(std::size_t)
-{
-    return nullptr;
-}
 
 } // namespace
 
@@ -433,9 +429,11 @@ void TestBase64Page::allocationFailure()
         page.enc->setPlainText(QStringLiteral("YWJj"));
         page.statuses.clear();
         DebugCapture debug;
-        const PageBufferSource previous = setPageBufferSource(refusingSource);
-        QTest::mouseClick(button, Qt::LeftButton);
-        setPageBufferSource(previous);
+        {
+            const BufferRefusal refusal("base64");
+            QTest::mouseClick(button, Qt::LeftButton);
+            QVERIFY(refusal.fired());
+        }
         QCOMPARE(debug.debugLines(), QStringList{QStringLiteral("Unable to allocate memory for base64\n")});
         QCOMPARE(page.statusTexts(), QStringList{button == page.encode ? encodingStatuses.first()
                                                                        : decodingStatuses.first()});

@@ -2,7 +2,8 @@
 // tables, buffer bounds of the Base64 coder and the box re-render routines.
 
 #include "codec/codec.h"
-#include "codec/codec_p.h"
+#include "codec/workbuffer.h"
+#include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 
 #include <QRandomGenerator>
@@ -102,16 +103,11 @@ bool regexBase64(const QString &stripped)
     return re.match(stripped).hasMatch();
 }
 
-char *failingAllocator(std::size_t)
-{
-    return nullptr;
-}
-
 std::size_t lastRequestedSize = 0;
-char *recordingAllocator(std::size_t size)
+char *recordingSource(std::size_t size, const char *name)
 {
     lastRequestedSize = size;
-    return static_cast<char *>(std::malloc(size ? size : 1));
+    return WorkBuffer::defaultSource(size, name);
 }
 
 } // namespace
@@ -141,6 +137,9 @@ private slots:
     void isHexStr();
     void isBase64Str_data();
     void isBase64Str();
+    void hexDigitOrSpaceEveryUnit();
+    void removeAsciiWhitespace_data();
+    void removeAsciiWhitespace();
     void largeTexts_data();
     void largeTexts();
     void switchHexBase64_data();
@@ -489,6 +488,37 @@ void TestCodec::isBase64Str()
     QCOMPARE(text, copy);
 }
 
+void TestCodec::hexDigitOrSpaceEveryUnit()
+{
+    // What hex text may hold: the hex digits and exactly what QChar::isSpace
+    // calls whitespace, so the guard, the validators and the reading agree.
+    for (int u = 0; u <= 0xFFFF; ++u) {
+        const QChar c{char16_t(u)};
+        const bool digit = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+        if (::isHexDigitOrSpace(c) != (digit || c.isSpace()))
+            QFAIL(qPrintable(QStringLiteral("U+%1").arg(u, 4, 16, QLatin1Char('0'))));
+    }
+}
+
+void TestCodec::removeAsciiWhitespace_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("every ASCII whitespace byte") << QByteArray("Y W\tJ\nj\v\f\r") << QByteArray("YWJj");
+    QTest::newRow("NEL, NBSP and separators stay") << QByteArray("\x85\xA0\x1C\x1F")
+                                                   << QByteArray("\x85\xA0\x1C\x1F");
+    QTest::newRow("zero bytes stay") << QByteArray("a\0 b", 4) << QByteArray("a\0b", 3);
+}
+
+void TestCodec::removeAsciiWhitespace()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(::removeAsciiWhitespace(bytes), expected);
+}
+
 void TestCodec::largeTexts_data()
 {
     QTest::addColumn<int>("mebibytes");
@@ -614,11 +644,12 @@ void TestCodec::workBufferFailure_data()
 {
     QTest::addColumn<QString>("content");
     QTest::addColumn<QString>("comboText");
+    QTest::addColumn<QByteArray>("buffer");
     QTest::addColumn<QString>("debugLine");
 
-    QTest::newRow("to base64") << "61 62 63" << "base64"
+    QTest::newRow("to base64") << "61 62 63" << "base64" << QByteArray("base64")
                                << "Unable to allocate memory for base64\n";
-    QTest::newRow("to hex") << "YWJj" << QStringLiteral("十六进制")
+    QTest::newRow("to hex") << "YWJj" << QStringLiteral("十六进制") << QByteArray("hex")
                             << "Unable to allocate memory for hex\n";
 }
 
@@ -626,14 +657,18 @@ void TestCodec::workBufferFailure()
 {
     QFETCH(QString, content);
     QFETCH(QString, comboText);
+    QFETCH(QByteArray, buffer);
     QFETCH(QString, debugLine);
 
     DebugCapture capture;
-    const WorkBufferAllocator previous = setWorkBufferAllocator(failingAllocator);
     FakeBox box;
     box.text = content;
-    const int count = ::switchHexBase64(&box, comboText);
-    setWorkBufferAllocator(previous);
+    int count;
+    {
+        const BufferRefusal refusal(buffer.constData());
+        count = ::switchHexBase64(&box, comboText);
+        QVERIFY(refusal.fired());
+    }
 
     QCOMPARE(count, 0);
     QCOMPARE(box.setCount, 0);
@@ -644,14 +679,14 @@ void TestCodec::workBufferFailure()
 void TestCodec::workBufferSize()
 {
     // The working buffers are exactly as large as the coder needs.
-    const WorkBufferAllocator previous = setWorkBufferAllocator(recordingAllocator);
+    const WorkBuffer::Source previous = WorkBuffer::setSource(recordingSource);
     FakeBox box;
     box.text = QStringLiteral("61 62 63 64");
     QCOMPARE(::switchHexBase64(&box, QStringLiteral("base64")), 8);
     QCOMPARE(lastRequestedSize, std::size_t(9)); // text and terminator
     QCOMPARE(::switchHexBase64(&box, QStringLiteral("十六进制")), 4);
     QCOMPARE(lastRequestedSize, std::size_t(6)); // two groups of four
-    setWorkBufferAllocator(previous);
+    WorkBuffer::setSource(previous);
     QCOMPARE(box.text, QStringLiteral("61 62 63 64"));
 }
 

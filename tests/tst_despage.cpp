@@ -4,6 +4,8 @@
 
 #include "app/mainwindow.h"
 #include "app/pagememory.h"
+#include "enginereference.h"
+#include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
 
@@ -23,23 +25,7 @@
 #include <openssl/provider.h>
 
 #include <cstdlib>
-
-// Allocation failures on demand: every working buffer of the page (the key
-// copies, the context's storage, the result, the Base64 text) comes from the
-// page buffer source; when armed, its n-th request is refused.
-namespace {
-int requestsToRefuse = 0; // 0: not armed
-int requestsSeen = 0;
-
-char *refusingSource(std::size_t size)
-{
-    if (requestsToRefuse > 0 && ++requestsSeen == requestsToRefuse) {
-        requestsToRefuse = 0;
-        return nullptr;
-    }
-    return new char[size ? size : 1];
-}
-} // namespace
+#include <memory>
 
 namespace {
 
@@ -64,6 +50,7 @@ const QString stringCode = QStringLiteral("字符串");
 const QString base64Code = QStringLiteral("base64");
 
 bool legacyProviderLoaded = false;
+std::unique_ptr<LegacyProviders> providers;
 
 QByteArray hexBytes(const char *hex)
 {
@@ -170,6 +157,7 @@ class TestDesPage : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
 
     void startUp();
     void algorithmButtons();
@@ -198,13 +186,19 @@ void TestDesPage::initTestCase()
 {
     // OpenSSL 3 keeps single DES in the legacy provider; loading any provider
     // explicitly stops the default one from loading by itself.
-    legacyProviderLoaded = OSSL_PROVIDER_load(nullptr, "legacy") != nullptr;
-    QVERIFY(OSSL_PROVIDER_load(nullptr, "default") != nullptr);
+    providers = std::make_unique<LegacyProviders>();
+    legacyProviderLoaded = providers->isLegacyLoaded();
+    QVERIFY(providers->isDefaultLoaded());
     if (legacyProviderLoaded) {
         // FIPS 81 / classic DES example: key 0123456789ABCDEF, "Now is t".
         QCOMPARE(openssl(hexBytes("0123456789ABCDEF"), hexBytes("4E6F772069732074"), true),
                  hexBytes("3FA40E8A984D4815"));
     }
+}
+
+void TestDesPage::cleanupTestCase()
+{
+    providers.reset();
 }
 
 void TestDesPage::startUp()
@@ -802,28 +796,30 @@ void TestDesPage::allocationFailure_data()
 {
     QTest::addColumn<bool>("triple");
     QTest::addColumn<QString>("outCode");
-    QTest::addColumn<int>("failingAllocation");
+    QTest::addColumn<QByteArray>("buffer");
     QTest::addColumn<QString>("debugLine");
     QTest::addColumn<QString>("status");
 
-    // Order of the working buffers: key 1, key 2 (3DES), the context, the
-    // result, the Base64 text.
-    QTest::newRow("key1") << false << hexCode << 1 << "Unable to allocate memory for key1\n" << "before";
-    QTest::newRow("key2") << true << hexCode << 2 << "Unable to allocate memory for key2\n" << "before";
-    QTest::newRow("context") << false << hexCode << 2 << "" << "before";
-    QTest::newRow("encryptStr") << false << hexCode << 3 << "Unable to allocate memory for encryptStr\n"
-                                << "before";
-    QTest::newRow("3DES encryptStr") << true << hexCode << 4 << "Unable to allocate memory for encryptStr\n"
-                                     << "before";
-    QTest::newRow("base64") << false << base64Code << 4 << "Unable to allocate memory for base64\n"
-                            << "加密中...";
+    // The working buffers of a press: the key copies, the context's storage,
+    // the result and the Base64 text.
+    QTest::newRow("key1") << false << hexCode << QByteArray("key1") << "Unable to allocate memory for key1\n"
+                          << "before";
+    QTest::newRow("key2") << true << hexCode << QByteArray("key2") << "Unable to allocate memory for key2\n"
+                          << "before";
+    QTest::newRow("context") << false << hexCode << QByteArray("desContext") << "" << "before";
+    QTest::newRow("encryptStr") << false << hexCode << QByteArray("encryptStr")
+                                << "Unable to allocate memory for encryptStr\n" << "before";
+    QTest::newRow("3DES encryptStr") << true << hexCode << QByteArray("encryptStr")
+                                     << "Unable to allocate memory for encryptStr\n" << "before";
+    QTest::newRow("base64") << false << base64Code << QByteArray("base64")
+                            << "Unable to allocate memory for base64\n" << "加密中...";
 }
 
 void TestDesPage::allocationFailure()
 {
     QFETCH(bool, triple);
     QFETCH(QString, outCode);
-    QFETCH(int, failingAllocation);
+    QFETCH(QByteArray, buffer);
     QFETCH(QString, debugLine);
     QFETCH(QString, status);
 
@@ -835,13 +831,12 @@ void TestDesPage::allocationFailure()
     page.window.statusBar()->showMessage(QStringLiteral("before"));
 
     DebugCapture capture;
-    requestsSeen = 0;
-    requestsToRefuse = failingAllocation;
-    const PageBufferSource previous = setPageBufferSource(refusingSource);
-    page.press(true);
-    setPageBufferSource(previous);
-    const bool fired = requestsToRefuse == 0;
-    requestsToRefuse = 0;
+    bool fired;
+    {
+        const BufferRefusal refusal(buffer.constData());
+        page.press(true);
+        fired = refusal.fired();
+    }
     QVERIFY(fired);
 
     QCOMPARE(capture.debugLines(), debugLine.isEmpty() ? QStringList() : QStringList{debugLine});

@@ -1,0 +1,59 @@
+#ifndef CIPHERBENCH_TESTS_BUFFERREFUSAL_H
+#define CIPHERBENCH_TESTS_BUFFERREFUSAL_H
+
+#include "codec/workbuffer.h"
+
+#include <cstddef>
+#include <cstring>
+
+// While alive, working buffers come from a source that refuses the
+// `occurrence`-th request for the buffer called `name`, or every request when
+// `name` is null; all others are served as the default source serves them.
+// Picking by name keeps a test on its buffer when another one is added. Only
+// one refusal may be alive.
+//
+//   BufferRefusal refusal("key2");
+//   page.press(true);
+//   QVERIFY(refusal.fired());
+class BufferRefusal
+{
+public:
+    explicit BufferRefusal(const char *name, int occurrence = 1)
+    {
+        state() = {name, occurrence, 0, false};
+        previous = WorkBuffer::setSource(refuse);
+    }
+    ~BufferRefusal() { WorkBuffer::setSource(previous); }
+    BufferRefusal(const BufferRefusal &) = delete;
+    BufferRefusal &operator=(const BufferRefusal &) = delete;
+
+    bool fired() const { return state().fired; }
+
+private:
+    struct State
+    {
+        const char *name;
+        int occurrence;
+        int seen;
+        bool fired;
+    };
+    static State &state()
+    {
+        static State s;
+        return s;
+    }
+    static char *refuse(std::size_t size, const char *name)
+    {
+        State &s = state();
+        const bool named = !s.name || (name && std::strcmp(name, s.name) == 0);
+        if (named && (!s.name || ++s.seen == s.occurrence)) {
+            s.fired = true;
+            return nullptr;
+        }
+        return WorkBuffer::defaultSource(size, name);
+    }
+
+    WorkBuffer::Source previous;
+};
+
+#endif
