@@ -76,7 +76,8 @@ inline void keepState(unsigned char *state, const unsigned char *block)
 // The last-byte padding rule shared by both decryptions: a last byte n of
 // 1 to 16 clears the last n bytes and shortens the result by n, 0 keeps
 // everything, anything larger is refused. Only that one byte is examined,
-// so zero, ISO 10126 and ANSI X.923 padding come off as well as PKCS#7.
+// so ISO 10126 and ANSI X.923 padding come off as well as PKCS#7, while zero
+// padding, whose last byte is 0, stays in place.
 int removePadding(unsigned char *out, unsigned int length)
 {
     const unsigned int n = out[length - 1];
