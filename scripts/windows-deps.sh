@@ -157,25 +157,38 @@ build_openssl() {
         make install_dev)
 }
 
+# first_prefix NAME-STEM BUILDER OPTIONS-ARRAY CANDIDATE...: the prefix of
+# the first candidate version already in the cache, else of the first one
+# that builds.
+first_prefix() {
+    local stem=$1 builder=$2 options=$3 version key
+    shift 3
+    local -n opts=$options
+    for version in "$@"; do
+        key=$(cache_key "$version" "${opts[@]}")
+        if [ -f "$WINDOWS_CACHE/$stem-${version%%[+-]*}-$key/.complete" ]; then
+            echo "$WINDOWS_CACHE/$stem-${version%%[+-]*}-$key/prefix"
+            return 0
+        fi
+    done
+    for version in "$@"; do
+        key=$(cache_key "$version" "${opts[@]}")
+        with_cache "$stem-${version%%[+-]*}" "$key" "$builder" "$version" && return 0
+    done
+    return 1
+}
+
 # Sets WINDOWS_QT and WINDOWS_OPENSSL to the prefixes, building what the
 # cache lacks. Qt must be the version of the host tools (moc, uic, rcc) it
 # is built with, if not necessarily Debian's same revision of it; OpenSSL is
 # the tests' reference only, and any 3.0 serves.
 ensure_windows_deps() {
-    local qt_version ssl_version version
+    local qt_version ssl_version
     qt_version=$(package_version qt6-base-dev-tools)
     ssl_version=$(package_version libssl-dev)
-    WINDOWS_QT='' WINDOWS_OPENSSL=''
-    for version in $(source_candidates qt6-base "$qt_version" "${qt_version%%+*}"); do
-        WINDOWS_QT=$(with_cache "qt-${version%%+*}" \
-            "$(cache_key "$version" "${QT_CONFIGURE_OPTIONS[@]}")" build_qt "$version") && break
-        WINDOWS_QT=
-    done
-    for version in $(source_candidates openssl "$ssl_version" 3.0.); do
-        WINDOWS_OPENSSL=$(with_cache "openssl-${version%%-*}" \
-            "$(cache_key "$version" "${OPENSSL_CONFIGURE_OPTIONS[@]}")" build_openssl "$version") && break
-        WINDOWS_OPENSSL=
-    done
-    [ -n "$WINDOWS_QT" ] && [ -n "$WINDOWS_OPENSSL" ] || return 1
+    WINDOWS_QT=$(first_prefix qt build_qt QT_CONFIGURE_OPTIONS \
+        $(source_candidates qt6-base "$qt_version" "${qt_version%%+*}")) || return 1
+    WINDOWS_OPENSSL=$(first_prefix openssl build_openssl OPENSSL_CONFIGURE_OPTIONS \
+        $(source_candidates openssl "$ssl_version" 3.0.)) || return 1
     export WINDOWS_QT WINDOWS_OPENSSL
 }

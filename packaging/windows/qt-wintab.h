@@ -1,7 +1,12 @@
 /* The Wacom tablet interface for Qt's Windows platform plugin, built from
    Debian's Qt source, which drops Qt's bundled copy. Wine's wintab.h is the
    same interface; it only expects the two Winelib naming macros that Wine's
-   own Windows headers define. Qt builds with UNICODE, so the W forms. */
+   own Windows headers define (Qt builds with UNICODE, so the W forms), and
+   lacks the calling-convention macro API of Wacom's header, which Qt uses to
+   declare the functions it looks up in wintab32.dll. */
+#ifndef API
+#  define API WINAPI
+#endif
 #ifndef WINELIB_NAME_AW
 #  ifdef UNICODE
 #    define WINELIB_NAME_AW(func) func##W
