@@ -183,12 +183,13 @@ first_prefix() {
 # is built with, if not necessarily Debian's same revision of it; OpenSSL is
 # the tests' reference only, and any 3.0 serves.
 ensure_windows_deps() {
-    local qt_version ssl_version
+    local qt_version ssl_version candidates
     qt_version=$(package_version qt6-base-dev-tools)
     ssl_version=$(package_version libssl-dev)
-    WINDOWS_QT=$(first_prefix qt build_qt QT_CONFIGURE_OPTIONS \
-        $(source_candidates qt6-base "$qt_version" "${qt_version%%+*}")) || return 1
+    mapfile -t candidates < <(source_candidates qt6-base "$qt_version" "${qt_version%%+*}")
+    WINDOWS_QT=$(first_prefix qt build_qt QT_CONFIGURE_OPTIONS "${candidates[@]}") || return 1
+    mapfile -t candidates < <(source_candidates openssl "$ssl_version" 3.0.)
     WINDOWS_OPENSSL=$(first_prefix openssl build_openssl OPENSSL_CONFIGURE_OPTIONS \
-        $(source_candidates openssl "$ssl_version" 3.0.)) || return 1
+        "${candidates[@]}") || return 1
     export WINDOWS_QT WINDOWS_OPENSSL
 }
