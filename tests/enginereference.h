@@ -69,6 +69,45 @@ private:
     EVP_CIPHER_CTX *ctx;
 };
 
+// AES by key length (16, 24 bytes; 256 bits otherwise), ECB or CBC, with
+// PKCS#7 padding unless `padding` is false: the AES page's reference.
+inline QByteArray aesReference(bool encrypt, bool cbc, const QByteArray &key, const QByteArray &iv,
+                               const QByteArray &in, bool padding = true, bool *ok = nullptr)
+{
+    const int bits = key.size() == 16 ? 128 : key.size() == 24 ? 192 : 256;
+    const QByteArray name = "AES-" + QByteArray::number(bits) + (cbc ? "-CBC" : "-ECB");
+    EvpReference reference(name.constData());
+    return reference.run(encrypt, key, cbc ? iv : QByteArray(), in, padding, ok);
+}
+
+// The last byte of a decryption without padding removal, what a padding
+// check looks at; -1 when there is none.
+inline int aesLastDecryptedByte(bool cbc, const QByteArray &key, const QByteArray &iv,
+                                const QByteArray &cipher)
+{
+    const QByteArray raw = aesReference(false, cbc, key, iv, cipher, false);
+    return raw.isEmpty() ? -1 : static_cast<unsigned char>(raw.back());
+}
+
+// The DES engine's fill: zero bytes up to a whole number of 8-byte blocks.
+inline QByteArray zeroFilled(const QByteArray &data)
+{
+    return data + QByteArray((8 - data.size() % 8) % 8, '\0');
+}
+
+// DES (an 8-byte key) or two-key triple DES (K1 || K2) in ECB mode without
+// padding, the input zero-filled to whole blocks as the DES engine does.
+// "openssl failed" when OpenSSL refuses, which no page output can equal.
+inline QByteArray desZeroFilledReference(const QByteArray &key, const QByteArray &data, bool encrypt)
+{
+    if (data.isEmpty())
+        return data;
+    EvpReference reference(key.size() == 16 ? "DES-EDE-ECB" : "DES-ECB");
+    bool ok = false;
+    const QByteArray out = reference.run(encrypt, key, QByteArray(), zeroFilled(data), false, &ok);
+    return ok ? out : QByteArray("openssl failed");
+}
+
 // OpenSSL 3 keeps single DES in its legacy provider; loading it by name also
 // requires loading the default provider explicitly. Both stay loaded while the
 // holder lives and are unloaded when it goes, or OpenSSL's own clean-up at

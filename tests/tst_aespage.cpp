@@ -2,21 +2,20 @@
 // against OpenSSL, decryption paths, output re-rendering.
 #include "app/mainwindow.h"
 #include "app/pagememory.h"
+#include "enginereference.h"
 #include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
+#include "support/pagefixture.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
-
-#include <openssl/evp.h>
 
 namespace {
 
@@ -26,51 +25,6 @@ const QString invalidMessage =
 const QString failedStatus = QStringLiteral("小主，我尽力了，实在无法解密！！！");
 const QString defaultIv = QStringLiteral("7306158249371560");
 
-// OpenSSL's AES with PKCS#7 padding, the reference for the page's output.
-QByteArray opensslAes(bool encrypt, bool cbc, const QByteArray &key, const QByteArray &iv,
-                      const QByteArray &in, bool *ok = nullptr)
-{
-    const EVP_CIPHER *type = nullptr;
-    switch (key.size()) {
-    case 16: type = cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb(); break;
-    case 24: type = cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb(); break;
-    default: type = cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb(); break;
-    }
-    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
-    QByteArray out(in.size() + 32, '\0');
-    int a = 0, b = 0;
-    bool good = EVP_CipherInit_ex(ctx, type, nullptr,
-                                  reinterpret_cast<const unsigned char *>(key.constData()),
-                                  cbc ? reinterpret_cast<const unsigned char *>(iv.constData()) : nullptr,
-                                  encrypt ? 1 : 0) == 1;
-    good = good && EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char *>(out.data()), &a,
-                                    reinterpret_cast<const unsigned char *>(in.constData()),
-                                    int(in.size())) == 1;
-    good = good && EVP_CipherFinal_ex(ctx, reinterpret_cast<unsigned char *>(out.data()) + a, &b) == 1;
-    EVP_CIPHER_CTX_free(ctx);
-    if (ok)
-        *ok = good;
-    out.truncate(good ? a + b : 0);
-    return out;
-}
-
-// The last byte of a raw (unpadded) decryption: what the page's padding check looks at.
-int lastDecryptedByte(bool cbc, const QByteArray &key, const QByteArray &iv, const QByteArray &cipher)
-{
-    const EVP_CIPHER *type = key.size() == 16 ? (cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb())
-                                              : (cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb());
-    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
-    QByteArray out(cipher.size() + 16, '\0');
-    int a = 0;
-    EVP_DecryptInit_ex(ctx, type, nullptr, reinterpret_cast<const unsigned char *>(key.constData()),
-                       reinterpret_cast<const unsigned char *>(iv.constData()));
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    EVP_DecryptUpdate(ctx, reinterpret_cast<unsigned char *>(out.data()), &a,
-                      reinterpret_cast<const unsigned char *>(cipher.constData()), int(cipher.size()));
-    EVP_CIPHER_CTX_free(ctx);
-    return a > 0 ? static_cast<unsigned char>(out.at(a - 1)) : -1;
-}
-
 QString randomPrintable(QRandomGenerator &rng, int length)
 {
     QString s;
@@ -79,25 +33,19 @@ QString randomPrintable(QRandomGenerator &rng, int length)
     return s;
 }
 
-struct AesPage
+struct AesPage : PageFixture
 {
-    MainWindow window;
-    QTextEdit *enc = window.findChild<QTextEdit *>("txtEncAES");
-    QTextEdit *dec = window.findChild<QTextEdit *>("txtDecAES");
-    QLineEdit *key = window.findChild<QLineEdit *>("txtKeyAES");
-    QLineEdit *keyLen = window.findChild<QLineEdit *>("txtKeyLenAES");
-    QLineEdit *iv = window.findChild<QLineEdit *>("txtKeyOffsetAES");
-    QComboBox *alg = window.findChild<QComboBox *>("cboxAlgAES");
-    QComboBox *padding = window.findChild<QComboBox *>("cboxPaddingAES");
-    QComboBox *code = window.findChild<QComboBox *>("cboxCModeAES");
-    QPushButton *encrypt = window.findChild<QPushButton *>("btnEncAES");
-    QPushButton *decrypt = window.findChild<QPushButton *>("btnDecAES");
-    QLabel *encNum = window.findChild<QLabel *>("labEncNumAES");
-    QLabel *decTag = window.findChild<QLabel *>("labDecTagAES");
-    QLabel *decNum = window.findChild<QLabel *>("labDecNumAES");
-    QLabel *decUnit = window.findChild<QLabel *>("labDecUnitAES");
-    QStatusBar *bar = window.statusBar();
-    QSignalSpy statuses{bar, &QStatusBar::messageChanged};
+    QTextEdit *enc = find<QTextEdit>("txtEncAES");
+    QTextEdit *dec = find<QTextEdit>("txtDecAES");
+    QLineEdit *key = find<QLineEdit>("txtKeyAES");
+    QLineEdit *keyLen = find<QLineEdit>("txtKeyLenAES");
+    QLineEdit *iv = find<QLineEdit>("txtKeyOffsetAES");
+    QComboBox *alg = find<QComboBox>("cboxAlgAES");
+    QComboBox *padding = find<QComboBox>("cboxPaddingAES");
+    QComboBox *code = find<QComboBox>("cboxCModeAES");
+    QPushButton *encrypt = find<QPushButton>("btnEncAES");
+    QPushButton *decrypt = find<QPushButton>("btnDecAES");
+    QLabel *encNum = find<QLabel>("labEncNumAES");
 
     void setup(bool cbc, const QString &keyText, bool base64Out, const QString &ivText = QString())
     {
@@ -113,20 +61,8 @@ struct AesPage
         QTest::mouseClick(button, Qt::LeftButton);
         return dec->toPlainText();
     }
-    QStringList statusTexts() const
-    {
-        QStringList out;
-        for (const QList<QVariant> &args : statuses)
-            out << args.at(0).toString();
-        return out;
-    }
-    QStringList counter() const { return {decTag->text(), decNum->text(), decUnit->text()}; }
+    QStringList counter() const { return counterRow("Dec", "AES"); }
 };
-
-QStringList row(const char *tag, qsizetype n, const char *unit)
-{
-    return {QString::fromUtf8(tag), QString::number(n), QString::fromUtf8(unit)};
-}
 
 QByteArray fromHexText(const QString &text)
 {
@@ -166,7 +102,7 @@ void TestAesPage::startUp()
 {
     AesPage page;
     QCOMPARE(page.encNum->text(), QStringLiteral("74"));
-    QCOMPARE(page.counter(), row("解密字符串：", 0, "位"));
+    QCOMPARE(page.counter(), counterTexts("解密字符串：", 0, "位"));
     QCOMPARE(page.keyLen->text(), QStringLiteral("128"));
     QVERIFY(page.dec->isReadOnly());
     QVERIFY(!page.enc->isReadOnly());
@@ -271,18 +207,18 @@ void TestAesPage::roundTrip()
     QCOMPARE(page.statusTexts(), QStringList({QStringLiteral("加密中..."), QStringLiteral("加密完成！")}));
     if (base64Out) {
         QCOMPARE(cipherText.size(), 4 * ((bytes + 2) / 3));
-        QCOMPARE(page.counter(), row("解密字符串：", cipherText.size(), "位"));
+        QCOMPARE(page.counter(), counterTexts("解密字符串：", cipherText.size(), "位"));
     } else {
         QCOMPARE(cipherText.size(), 2 * bytes);
         QCOMPARE(cipherText, cipherText.toUpper());
         QVERIFY(!cipherText.contains(QLatin1Char(' ')));
-        QCOMPARE(page.counter(), row("解密十六进制：", bytes, "个字节"));
+        QCOMPARE(page.counter(), counterTexts("解密十六进制：", bytes, "个字节"));
     }
 
     // Whatever the output code shows, decryption reports the plain text's size.
     page.code->setCurrentIndex(base64Out ? 1 : 0);
     QCOMPARE(page.run(page.decrypt, cipherText), plain);
-    QCOMPARE(page.counter(), row("解密字符串：", plain.toUtf8().size(), "位"));
+    QCOMPARE(page.counter(), counterTexts("解密字符串：", plain.toUtf8().size(), "位"));
     QCOMPARE(page.statusTexts().last(), QStringLiteral("解密完成！"));
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
@@ -319,7 +255,7 @@ void TestAesPage::matchesOpenSSL()
     AesPage page;
     page.setup(cbc, key, false, iv);
     const QByteArray ours = fromHexText(page.run(page.encrypt, plain));
-    const QByteArray theirs = opensslAes(true, cbc, key.toUtf8(), iv.toUtf8(), plain.toUtf8());
+    const QByteArray theirs = aesReference(true, cbc, key.toUtf8(), iv.toUtf8(), plain.toUtf8());
     QCOMPARE(ours.toHex(), theirs.toHex());
 
     page.setup(cbc, key, true, iv);
@@ -349,7 +285,7 @@ void TestAesPage::ivFallsBackToDefault()
     page.setup(cbc, key, false, iv);
     QCOMPARE(page.run(page.encrypt, plain), withDefault);
     QCOMPARE(fromHexText(withDefault).toHex(),
-             opensslAes(true, cbc, key.toUtf8(), defaultIv.toUtf8(), plain.toUtf8()).toHex());
+             aesReference(true, cbc, key.toUtf8(), defaultIv.toUtf8(), plain.toUtf8()).toHex());
 }
 
 void TestAesPage::paddingEntriesAgree()
@@ -372,18 +308,18 @@ void TestAesPage::reRenderSwitch()
     page.setup(false, QStringLiteral("0123456789abcdef"), true);
     const QString base64 = page.run(page.encrypt, QStringLiteral("abc"));
     QCOMPARE(base64.size(), 24);
-    QCOMPARE(page.counter(), row("解密字符串：", 24, "位"));
+    QCOMPARE(page.counter(), counterTexts("解密字符串：", 24, "位"));
 
     page.code->setCurrentIndex(1);
     const QString spaced = page.dec->toPlainText();
     QCOMPARE(spaced.size(), 16 * 3 - 1);
     QCOMPARE(spaced.split(QLatin1Char(' ')).size(), 16);
     QCOMPARE(fromHexText(QString(spaced).remove(QLatin1Char(' '))), QByteArray::fromBase64(base64.toLatin1()));
-    QCOMPARE(page.counter(), row("解密十六进制：", 16, "个字节"));
+    QCOMPARE(page.counter(), counterTexts("解密十六进制：", 16, "个字节"));
 
     page.code->setCurrentIndex(0);
     QCOMPARE(page.dec->toPlainText(), base64);
-    QCOMPARE(page.counter(), row("解密字符串：", 24, "位"));
+    QCOMPARE(page.counter(), counterTexts("解密字符串：", 24, "位"));
 
     // Unspaced hex straight from an encryption converts to the same Base64.
     page.code->setCurrentIndex(1);
@@ -391,7 +327,7 @@ void TestAesPage::reRenderSwitch()
     QCOMPARE(hex, QString(spaced).remove(QLatin1Char(' ')));
     page.code->setCurrentIndex(0);
     QCOMPARE(page.dec->toPlainText(), base64);
-    QCOMPARE(page.counter(), row("解密字符串：", 24, "位"));
+    QCOMPARE(page.counter(), counterTexts("解密字符串：", 24, "位"));
 }
 
 void TestAesPage::reRenderEmptyBox()
@@ -399,10 +335,10 @@ void TestAesPage::reRenderEmptyBox()
     AesPage page;
     page.code->setCurrentIndex(1);
     QCOMPARE(page.dec->toPlainText(), QString());
-    QCOMPARE(page.counter(), row("解密十六进制：", 0, "个字节"));
+    QCOMPARE(page.counter(), counterTexts("解密十六进制：", 0, "个字节"));
     page.code->setCurrentIndex(0);
     QCOMPARE(page.dec->toPlainText(), QString());
-    QCOMPARE(page.counter(), row("解密字符串：", 0, "位"));
+    QCOMPARE(page.counter(), counterTexts("解密字符串：", 0, "位"));
 }
 
 void TestAesPage::refusedInput_data()
@@ -456,14 +392,14 @@ void TestAesPage::decryptionFailure()
 
     const QString key = QStringLiteral("0123456789abcdef");
     if (input.startsWith(QLatin1Char('0')))
-        QVERIFY(lastDecryptedByte(true, key.toUtf8(), defaultIv.toUtf8(), QByteArray(16, '\0')) > 16);
+        QVERIFY(aesLastDecryptedByte(true, key.toUtf8(), defaultIv.toUtf8(), QByteArray(16, '\0')) > 16);
 
     AesPage page;
     MessageBoxAnswerer boxes;
     page.setup(true, key, true);
     page.dec->setPlainText(QStringLiteral("an earlier result"));
     QCOMPARE(page.run(page.decrypt, input), QString());
-    QCOMPARE(page.counter(), row("解密字符串：", 0, "位"));
+    QCOMPARE(page.counter(), counterTexts("解密字符串：", 0, "位"));
     QCOMPARE(page.statusTexts(), statuses);
     QCOMPARE(page.bar->currentMessage(), failedStatus);
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
@@ -479,11 +415,11 @@ void TestAesPage::evenBlockHexDecryptsAsHex()
     for (int i = 0; i < 400 && found < 3; ++i) {
         const QByteArray plain = QByteArray("sample text number ") + QByteArray::number(i);
         QCOMPARE(plain.size() / 16, 1); // two blocks of cipher text
-        const QByteArray cipher = opensslAes(true, true, key, defaultIv.toUtf8(), plain);
+        const QByteArray cipher = aesReference(true, true, key, defaultIv.toUtf8(), plain);
         const QByteArray hexText = cipher.toHex().toUpper();
         const QByteArray asBase64 = QByteArray::fromBase64(hexText);
         QCOMPARE(asBase64.size(), 48);
-        if (lastDecryptedByte(true, key, defaultIv.toUtf8(), asBase64) > 16)
+        if (aesLastDecryptedByte(true, key, defaultIv.toUtf8(), asBase64) > 16)
             continue;
         ++found;
 
@@ -496,7 +432,7 @@ void TestAesPage::evenBlockHexDecryptsAsHex()
         QCOMPARE(page.run(page.decrypt, typed), QString::fromLatin1(plain));
         QCOMPARE(page.statusTexts(),
                  QStringList({QStringLiteral("十六进制模式解密中..."), QStringLiteral("解密完成！")}));
-        QCOMPARE(page.counter(), row("解密字符串：", plain.size(), "位"));
+        QCOMPARE(page.counter(), counterTexts("解密字符串：", plain.size(), "位"));
         QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
     }
     QCOMPARE(found, 3);

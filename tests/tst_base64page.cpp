@@ -5,6 +5,7 @@
 #include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
+#include "support/pagefixture.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QComboBox>
@@ -25,29 +26,20 @@ const QString hexMessage = QStringLiteral("输入数据不是有效的十六进�
 const QString invalidBase64Message =
     QStringLiteral("待解码数据不是有效的base64字符串或十六进制。\n十六进制举例：0x12,0x34，则填1234。");
 
-struct Base64Page
+struct Base64Page : PageFixture
 {
-    MainWindow window;
-    QTextEdit *enc = window.findChild<QTextEdit *>("txtEncBASE64");
-    QTextEdit *dec = window.findChild<QTextEdit *>("txtDecBASE64");
-    QComboBox *inCode = window.findChild<QComboBox *>("cboxInCodeBASE64");
-    QComboBox *outCode = window.findChild<QComboBox *>("cboxOutCodeBASE64");
-    QPushButton *encode = window.findChild<QPushButton *>("btnEncBASE64");
-    QPushButton *decode = window.findChild<QPushButton *>("btnDecBASE64");
-    QLabel *encTag = window.findChild<QLabel *>("labEncTagBASE64");
-    QLabel *encNum = window.findChild<QLabel *>("labEncNumBASE64");
-    QLabel *encUnit = window.findChild<QLabel *>("labEncUnitBASE64");
-    QLabel *decTag = window.findChild<QLabel *>("labDecTagBASE64");
-    QLabel *decNum = window.findChild<QLabel *>("labDecNumBASE64");
-    QLabel *decUnit = window.findChild<QLabel *>("labDecUnitBASE64");
-    QStatusBar *bar = window.statusBar();
-    QSignalSpy statuses{bar, &QStatusBar::messageChanged};
+    QTextEdit *enc = find<QTextEdit>("txtEncBASE64");
+    QTextEdit *dec = find<QTextEdit>("txtDecBASE64");
+    QComboBox *inCode = find<QComboBox>("cboxInCodeBASE64");
+    QComboBox *outCode = find<QComboBox>("cboxOutCodeBASE64");
+    QPushButton *encode = find<QPushButton>("btnEncBASE64");
+    QPushButton *decode = find<QPushButton>("btnDecBASE64");
 
     Base64Page()
     {
         // The guard works at the text cursor, which needs the page in view.
         window.show();
-        window.findChild<QTabWidget *>("tabWidget")->setCurrentIndex(2);
+        tabs()->setCurrentIndex(2);
     }
     QString run(QPushButton *button, const QString &input)
     {
@@ -56,15 +48,8 @@ struct Base64Page
         QTest::mouseClick(button, Qt::LeftButton);
         return dec->toPlainText();
     }
-    QStringList statusTexts() const
-    {
-        QStringList out;
-        for (const QList<QVariant> &args : statuses)
-            out << args.at(0).toString();
-        return out;
-    }
-    QStringList inputRow() const { return {encTag->text(), encNum->text(), encUnit->text()}; }
-    QStringList outputRow() const { return {decTag->text(), decNum->text(), decUnit->text()}; }
+    QStringList inputRow() const { return counterRow("Enc", "BASE64"); }
+    QStringList outputRow() const { return counterRow("Dec", "BASE64"); }
     // Puts the cursor at the end of the input box and inserts there, as a paste does.
     void pasteAtEnd(const QString &text)
     {
@@ -75,11 +60,6 @@ struct Base64Page
         enc->setTextCursor(cursor);
     }
 };
-
-QStringList row(const char *tag, qsizetype n, const char *unit)
-{
-    return {QString::fromUtf8(tag), QString::number(n), QString::fromUtf8(unit)};
-}
 
 const QStringList encodingStatuses = {QStringLiteral("base64编码中..."), QStringLiteral("base64编码完成！")};
 const QStringList decodingStatuses = {QStringLiteral("base64解码中..."), QStringLiteral("base64解码完成！")};
@@ -112,8 +92,8 @@ private slots:
 void TestBase64Page::startUp()
 {
     Base64Page page;
-    QCOMPARE(page.inputRow(), row("待编解码字符串：", 159, "位"));
-    QCOMPARE(page.outputRow(), row("解码字符串：", 0, "位"));
+    QCOMPARE(page.inputRow(), counterTexts("待编解码字符串：", 159, "位"));
+    QCOMPARE(page.outputRow(), counterTexts("解码字符串：", 0, "位"));
     QCOMPARE(page.enc->toPlainText().size(), 65);
     QVERIFY(page.dec->isReadOnly());
     for (QComboBox *combo : {page.inCode, page.outCode}) {
@@ -162,8 +142,8 @@ void TestBase64Page::encode()
     QCOMPARE(page.dec->toPlainText(), expected);
     QCOMPARE(page.statusTexts(), encodingStatuses);
     const qsizetype length = QString(expected).remove(QLatin1Char(' ')).size();
-    QCOMPARE(page.outputRow(), hexOut ? row("解码十六进制：", length / 2, "个字节")
-                                      : row("解码字符串：", length, "位"));
+    QCOMPARE(page.outputRow(), hexOut ? counterTexts("解码十六进制：", length / 2, "个字节")
+                                      : counterTexts("解码字符串：", length, "位"));
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
 
@@ -219,7 +199,7 @@ void TestBase64Page::decode()
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
     QCOMPARE(page.outCode->currentIndex(), 1);
     QCOMPARE(page.dec->toPlainText(), QString::fromLatin1(bytes.toHex(' ').toUpper()));
-    QCOMPARE(page.outputRow(), row("解码十六进制：", bytes.size(), "个字节"));
+    QCOMPARE(page.outputRow(), counterTexts("解码十六进制：", bytes.size(), "个字节"));
     QCOMPARE(page.statusTexts(), decodingStatuses);
 }
 
@@ -229,10 +209,10 @@ void TestBase64Page::decodeThenShowAsString()
     MessageBoxAnswerer boxes;
     QCOMPARE(page.run(page.decode, QStringLiteral("YWJj")), QStringLiteral("61 62 63"));
     QCOMPARE(page.outCode->currentText(), QStringLiteral("十六进制"));
-    QCOMPARE(page.outputRow(), row("解码十六进制：", 3, "个字节"));
+    QCOMPARE(page.outputRow(), counterTexts("解码十六进制：", 3, "个字节"));
     page.outCode->setCurrentIndex(0);
     QCOMPARE(page.dec->toPlainText(), QStringLiteral("abc"));
-    QCOMPARE(page.outputRow(), row("解码字符串：", 3, "位"));
+    QCOMPARE(page.outputRow(), counterTexts("解码字符串：", 3, "位"));
 
     // A second decode with the output already in hex.
     QCOMPARE(page.run(page.decode, QStringLiteral("Zm9v")), QStringLiteral("66 6F 6F"));
@@ -259,7 +239,7 @@ void TestBase64Page::decodeOverEarlierResult()
     QCOMPARE(page.run(page.decode, QStringLiteral("YWJj")), QStringLiteral("61 62 63"));
     QCOMPARE(seen, QStringList({QStringLiteral("59 57 4A 6A|解码字符串：|8|位"),
                                 QStringLiteral("61 62 63|解码十六进制：|3|个字节")}));
-    QCOMPARE(page.outputRow(), row("解码十六进制：", 3, "个字节"));
+    QCOMPARE(page.outputRow(), counterTexts("解码十六进制：", 3, "个字节"));
 
     QCOMPARE(document->pageSize(), pageSize);
     QCOMPARE(page.dec->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
@@ -332,10 +312,10 @@ void TestBase64Page::inputCodeSwitch()
     page.enc->setPlainText(input);
     page.inCode->setCurrentIndex(1);
     QCOMPARE(page.enc->toPlainText(), asHex);
-    QCOMPARE(page.inputRow(), row("待编解码十六进制：", bytes, "个字节"));
+    QCOMPARE(page.inputRow(), counterTexts("待编解码十六进制：", bytes, "个字节"));
     page.inCode->setCurrentIndex(0);
     QCOMPARE(page.enc->toPlainText(), asHex);
-    QCOMPARE(page.inputRow(), row("待编解码字符串：", backAsString, "位"));
+    QCOMPARE(page.inputRow(), counterTexts("待编解码字符串：", backAsString, "位"));
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
 
@@ -343,13 +323,13 @@ void TestBase64Page::outputCounterIgnoresWhitespace()
 {
     Base64Page page;
     page.run(page.encode, QStringLiteral("abc"));
-    QCOMPARE(page.outputRow(), row("解码字符串：", 4, "位"));
+    QCOMPARE(page.outputRow(), counterTexts("解码字符串：", 4, "位"));
     page.outCode->setCurrentIndex(1);
     QCOMPARE(page.dec->toPlainText(), QStringLiteral("59 57 4A 6A"));
-    QCOMPARE(page.outputRow(), row("解码十六进制：", 4, "个字节"));
+    QCOMPARE(page.outputRow(), counterTexts("解码十六进制：", 4, "个字节"));
     page.run(page.decode, QStringLiteral("YWJj"));
     QCOMPARE(page.dec->toPlainText(), QStringLiteral("61 62 63"));
-    QCOMPARE(page.outputRow(), row("解码十六进制：", 3, "个字节"));
+    QCOMPARE(page.outputRow(), counterTexts("解码十六进制：", 3, "个字节"));
 }
 
 void TestBase64Page::hexGuard_data()
@@ -392,7 +372,7 @@ void TestBase64Page::hexGuard()
         QVERIFY2(boxes.takeOnly(hexMessage), qPrintable(boxes.lastReport()));
     else
         QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
-    QCOMPARE(page.inputRow(), row("待编解码十六进制：", bytes, "个字节"));
+    QCOMPARE(page.inputRow(), counterTexts("待编解码十六进制：", bytes, "个字节"));
     // One edit, then at most one removal: no handler run per removed character.
     if (bad && paste)
         QCOMPARE(changes.size(), 2);
@@ -411,7 +391,7 @@ void TestBase64Page::hexGuardLongPaste()
     QVERIFY2(boxes.takeOnly(hexMessage), qPrintable(boxes.lastReport()));
     QCOMPARE(page.enc->toPlainText(), QStringLiteral("0A 1B"));
     QCOMPARE(changes.size(), 2);
-    QCOMPARE(page.inputRow(), row("待编解码十六进制：", 2, "个字节"));
+    QCOMPARE(page.inputRow(), counterTexts("待编解码十六进制：", 2, "个字节"));
 
     // The next edit shows its own message again.
     page.pasteAtEnd(QStringLiteral("q"));

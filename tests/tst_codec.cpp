@@ -679,14 +679,15 @@ void TestCodec::workBufferFailure()
 void TestCodec::workBufferSize()
 {
     // The working buffers are exactly as large as the coder needs.
-    const WorkBuffer::Source previous = WorkBuffer::setSource(recordingSource);
     FakeBox box;
     box.text = QStringLiteral("61 62 63 64");
-    QCOMPARE(::switchHexBase64(&box, QStringLiteral("base64")), 8);
-    QCOMPARE(lastRequestedSize, std::size_t(9)); // text and terminator
-    QCOMPARE(::switchHexBase64(&box, QStringLiteral("十六进制")), 4);
-    QCOMPARE(lastRequestedSize, std::size_t(6)); // two groups of four
-    WorkBuffer::setSource(previous);
+    {
+        const BufferSourceSwap recording(recordingSource);
+        QCOMPARE(::switchHexBase64(&box, QStringLiteral("base64")), 8);
+        QCOMPARE(lastRequestedSize, std::size_t(9)); // text and terminator
+        QCOMPARE(::switchHexBase64(&box, QStringLiteral("十六进制")), 4);
+        QCOMPARE(lastRequestedSize, std::size_t(6)); // two groups of four
+    }
     QCOMPARE(box.text, QStringLiteral("61 62 63 64"));
 }
 

@@ -28,11 +28,6 @@ QByteArray decOutOf(const DesContext &context)
     return QByteArray(reinterpret_cast<const char *>(context.decOut), 8);
 }
 
-QByteArray zeroFilled(const QByteArray &data)
-{
-    return data + QByteArray((8 - data.size() % 8) % 8, '\0');
-}
-
 enum Operation { EncryptDes, DecryptDes, Encrypt3Des, Decrypt3Des };
 
 struct Keyed

@@ -8,6 +8,7 @@
 #include "support/bufferrefusal.h"
 #include "support/debugcapture.h"
 #include "support/messageboxanswerer.h"
+#include "support/pagefixture.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -20,9 +21,6 @@
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
-
-#include <openssl/evp.h>
-#include <openssl/provider.h>
 
 #include <cstdlib>
 #include <memory>
@@ -62,70 +60,30 @@ QString spacedHex(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
-// The reference: OpenSSL in ECB mode without padding, the input zero-filled
-// to whole blocks as the page's engine does. `key` is K1, or K1 || K2.
-QByteArray openssl(const QByteArray &key, const QByteArray &data, bool encrypt)
-{
-    QByteArray in = data;
-    if (in.isEmpty())
-        return in;
-    if (in.size() % 8)
-        in.append(8 - in.size() % 8, '\0');
-    const EVP_CIPHER *cipher = key.size() == 16 ? EVP_des_ede_ecb() : EVP_des_ecb();
-    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
-    QByteArray out(in.size() + 8, '\0');
-    int len = 0;
-    int tail = 0;
-    bool ok = ctx
-        && EVP_CipherInit_ex(ctx, cipher, nullptr,
-                             reinterpret_cast<const unsigned char *>(key.constData()), nullptr,
-                             encrypt ? 1 : 0) == 1
-        && EVP_CIPHER_CTX_set_padding(ctx, 0) == 1
-        && EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char *>(out.data()), &len,
-                            reinterpret_cast<const unsigned char *>(in.constData()), int(in.size())) == 1
-        && EVP_CipherFinal_ex(ctx, reinterpret_cast<unsigned char *>(out.data()) + len, &tail) == 1;
-    EVP_CIPHER_CTX_free(ctx);
-    if (!ok)
-        return QByteArray("openssl failed");
-    out.truncate(len + tail);
-    return out;
-}
-
 // One window per test, showing the DES page.
-struct DesPage
+struct DesPage : PageFixture
 {
-    MainWindow window;
-    QTextEdit *input = window.findChild<QTextEdit *>(QStringLiteral("txtEncDES"));
-    QTextEdit *output = window.findChild<QTextEdit *>(QStringLiteral("txtDecDES"));
-    QLineEdit *key1 = window.findChild<QLineEdit *>(QStringLiteral("txtKey1DES"));
-    QLineEdit *key2 = window.findChild<QLineEdit *>(QStringLiteral("txtKey2DES"));
-    QComboBox *inCode = window.findChild<QComboBox *>(QStringLiteral("cboxInCodeDES"));
-    QComboBox *outCode = window.findChild<QComboBox *>(QStringLiteral("cboxOutCodeDES"));
-    QRadioButton *single = window.findChild<QRadioButton *>(QStringLiteral("rbtnDES"));
-    QRadioButton *triple = window.findChild<QRadioButton *>(QStringLiteral("rbtn3DES"));
-    QRadioButton *keyHex = window.findChild<QRadioButton *>(QStringLiteral("rbtnKeyHexDES"));
-    QRadioButton *keyChar = window.findChild<QRadioButton *>(QStringLiteral("rbtnKeyCharDES"));
-    QPushButton *encrypt = window.findChild<QPushButton *>(QStringLiteral("btnEncDES"));
-    QPushButton *decrypt = window.findChild<QPushButton *>(QStringLiteral("btnDecDES"));
+    QTextEdit *input = find<QTextEdit>("txtEncDES");
+    QTextEdit *output = find<QTextEdit>("txtDecDES");
+    QLineEdit *key1 = find<QLineEdit>("txtKey1DES");
+    QLineEdit *key2 = find<QLineEdit>("txtKey2DES");
+    QComboBox *inCode = find<QComboBox>("cboxInCodeDES");
+    QComboBox *outCode = find<QComboBox>("cboxOutCodeDES");
+    QRadioButton *single = find<QRadioButton>("rbtnDES");
+    QRadioButton *triple = find<QRadioButton>("rbtn3DES");
+    QRadioButton *keyHex = find<QRadioButton>("rbtnKeyHexDES");
+    QRadioButton *keyChar = find<QRadioButton>("rbtnKeyCharDES");
+    QPushButton *encrypt = find<QPushButton>("btnEncDES");
+    QPushButton *decrypt = find<QPushButton>("btnDecDES");
 
     DesPage()
     {
-        window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(1);
+        tabs()->setCurrentIndex(1);
         window.show();
     }
 
-    QStringList row(const char *prefix) const
-    {
-        QStringList out;
-        for (const char *part : {"Tag", "Num", "Unit"}) {
-            const QString name = QStringLiteral("lab%1%2DES").arg(QLatin1String(prefix), QLatin1String(part));
-            out << window.findChild<QLabel *>(name)->text();
-        }
-        return out;
-    }
-    QStringList inputRow() const { return row("Enc"); }
-    QStringList outputRow() const { return row("Dec"); }
-    QString status() const { return window.statusBar()->currentMessage(); }
+    QStringList inputRow() const { return counterRow("Enc", "DES"); }
+    QStringList outputRow() const { return counterRow("Dec", "DES"); }
 
     void setAlgorithm(bool useTriple) { (useTriple ? triple : single)->click(); }
     void setKeyForm(bool hex) { (hex ? keyHex : keyChar)->click(); }
@@ -141,12 +99,12 @@ struct DesPage
 
 QStringList hexRow(int n)
 {
-    return {QStringLiteral("解密十六进制："), QString::number(n), QStringLiteral("个字节")};
+    return counterTexts("解密十六进制：", n, "个字节");
 }
 
 QStringList base64Row(int n)
 {
-    return {QStringLiteral("解密字符串："), QString::number(n), QStringLiteral("位")};
+    return counterTexts("解密字符串：", n, "位");
 }
 
 } // namespace
@@ -191,7 +149,7 @@ void TestDesPage::initTestCase()
     QVERIFY(providers->isDefaultLoaded());
     if (legacyProviderLoaded) {
         // FIPS 81 / classic DES example: key 0123456789ABCDEF, "Now is t".
-        QCOMPARE(openssl(hexBytes("0123456789ABCDEF"), hexBytes("4E6F772069732074"), true),
+        QCOMPARE(desZeroFilledReference(hexBytes("0123456789ABCDEF"), hexBytes("4E6F772069732074"), true),
                  hexBytes("3FA40E8A984D4815"));
     }
 }
@@ -520,7 +478,7 @@ void TestDesPage::acceptedKeys()
     page.input->setPlainText(spacedHex(plain));
     page.press(true);
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
-    QCOMPARE(page.output->toPlainText(), spacedHex(openssl(engineKey, plain, true)));
+    QCOMPARE(page.output->toPlainText(), spacedHex(desZeroFilledReference(engineKey, plain, true)));
     QCOMPARE(page.status(), QStringLiteral("加密完成！"));
 }
 
@@ -585,7 +543,7 @@ void TestDesPage::results()
     QCOMPARE(page.status(), encrypt ? QStringLiteral("加密完成！") : QStringLiteral("解密完成！"));
 
     const QByteArray key = triple ? hexBytes("9182736455463728C4E2B9F07D3A5E18") : hexBytes("9182736455463728");
-    const QByteArray expected = openssl(key, inputBytes, encrypt);
+    const QByteArray expected = desZeroFilledReference(key, inputBytes, encrypt);
     QCOMPARE(expected.size(), resultBytes);
     if (outCode == hexCode) {
         QCOMPARE(page.output->toPlainText(), spacedHex(expected));
@@ -638,7 +596,7 @@ void TestDesPage::randomAgainstOpenSSL()
             continue;
         }
         QVERIFY2(boxes.takeNone(), qPrintable(where + boxes.lastReport()));
-        const QByteArray expected = openssl(triple ? k1 + k2 : k1, data, encrypt);
+        const QByteArray expected = desZeroFilledReference(triple ? k1 + k2 : k1, data, encrypt);
         const QString shown = toBase64 ? QString::fromLatin1(expected.toBase64()) : spacedHex(expected);
         QVERIFY2(page.output->toPlainText() == shown, qPrintable(where));
     }

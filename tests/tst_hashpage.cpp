@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -155,6 +157,8 @@ class TestHashPage : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+
     void startUpState();
     void textDigests_data();
     void textDigests();
@@ -168,6 +172,7 @@ private slots:
 
     void fileDialogCancelled();
     void fileDialogChoosesFile();
+    void fileDialogKeepsOnlyQtSettings();
     void loadedDigestShownOnce_data();
     void loadedDigestShownOnce();
     void digestKeepsItsOwnLabel();
@@ -435,6 +440,13 @@ void TestHashPage::modeSwitchKeepsEverything()
     page.calc->click();
     QCOMPARE(page.result->toPlainText(), result);
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::initTestCase()
+{
+    // Settings files go to a test folder instead of the user's, where the
+    // platform's settings are files.
+    QStandardPaths::setTestModeEnabled(true);
 }
 
 void TestHashPage::fileDialogCancelled()
@@ -965,6 +977,62 @@ void TestHashPage::dropDuringLoadRefused()
     QVERIFY(page.waitIdle());
     page.calc->click();
     QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+}
+
+// The program keeps no settings of its own; Qt's file dialog reads and
+// writes its own group in Qt's shared "QtProject" settings, and that is all
+// that is left behind after the dialog was opened and closed.
+void TestHashPage::fileDialogKeepsOnlyQtSettings()
+{
+    const QStringList dialogKeys = {"FileDialog/history",      "FileDialog/lastVisited",
+                                    "FileDialog/qtVersion",    "FileDialog/shortcuts",
+                                    "FileDialog/sidebarWidth", "FileDialog/treeViewHeader",
+                                    "FileDialog/viewMode"};
+    const auto configFiles = [] {
+        const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        QStringList files = QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        files.removeOne(QStringLiteral("QtProject.conf"));
+        return files;
+    };
+#ifdef Q_OS_WIN
+    // The registry, which test mode does not redirect: what was there stays.
+    const QStringList before = QSettings(QSettings::UserScope, QStringLiteral("QtProject")).allKeys();
+#else
+    // A file in the test folder: start without one.
+    QVERIFY(QStandardPaths::isTestModeEnabled());
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                       + QStringLiteral("/QtProject.conf");
+    QVERIFY(!QFile::exists(file) || QFile::remove(file));
+    QCOMPARE(QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName(), file);
+    const QStringList before;
+    const QStringList filesBefore = configFiles();
+#endif
+
+    MessageBoxAnswerer boxes;
+    {
+        MainWindow window;
+        Page page(window);
+        page.fileMode->click();
+        bool opened = false;
+        whenModal<QFileDialog>([&](QFileDialog *dialog) {
+            opened = true;
+            dialog->reject();
+        });
+        page.file->click();
+        QVERIFY(opened);
+    }
+
+    const QSettings qt(QSettings::UserScope, QStringLiteral("QtProject"));
+    QCOMPARE(qt.childGroups(), QStringList{QStringLiteral("FileDialog")});
+    for (const QString &key : qt.allKeys())
+        QVERIFY2(dialogKeys.contains(key) || before.contains(key), qPrintable(key));
+    QCOMPARE(qt.value("FileDialog/viewMode").toString(), QStringLiteral("Detail"));
+    QVERIFY(qt.contains("FileDialog/lastVisited"));
+#ifndef Q_OS_WIN
+    QVERIFY(QFile::exists(file));
+    QCOMPARE(configFiles(), filesBefore);
+#endif
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
 
 QTEST_MAIN(TestHashPage)

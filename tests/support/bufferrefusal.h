@@ -6,6 +6,21 @@
 #include <cstddef>
 #include <cstring>
 
+// While alive, working buffers come from `source`; the source it replaced is
+// back however the test leaves the scope, a failed QVERIFY's early return
+// included.
+class BufferSourceSwap
+{
+public:
+    explicit BufferSourceSwap(WorkBuffer::Source source) : previous(WorkBuffer::setSource(source)) {}
+    ~BufferSourceSwap() { WorkBuffer::setSource(previous); }
+    BufferSourceSwap(const BufferSourceSwap &) = delete;
+    BufferSourceSwap &operator=(const BufferSourceSwap &) = delete;
+
+private:
+    WorkBuffer::Source previous;
+};
+
 // While alive, working buffers come from a source that refuses the
 // `occurrence`-th request for the buffer called `name`, or every request when
 // `name` is null; all others are served as the default source serves them.
@@ -19,11 +34,9 @@ class BufferRefusal
 {
 public:
     explicit BufferRefusal(const char *name, int occurrence = 1)
+        : swap(arm(name, occurrence))
     {
-        state() = {name, occurrence, 0, false};
-        previous = WorkBuffer::setSource(refuse);
     }
-    ~BufferRefusal() { WorkBuffer::setSource(previous); }
     BufferRefusal(const BufferRefusal &) = delete;
     BufferRefusal &operator=(const BufferRefusal &) = delete;
 
@@ -42,6 +55,11 @@ private:
         static State s;
         return s;
     }
+    static WorkBuffer::Source arm(const char *name, int occurrence)
+    {
+        state() = {name, occurrence, 0, false};
+        return refuse;
+    }
     static char *refuse(std::size_t size, const char *name)
     {
         State &s = state();
@@ -53,7 +71,7 @@ private:
         return WorkBuffer::defaultSource(size, name);
     }
 
-    WorkBuffer::Source previous;
+    BufferSourceSwap swap;
 };
 
 #endif
