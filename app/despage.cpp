@@ -123,25 +123,10 @@ private:
 
 void MainWindow::initDESPage()
 {
-    algGroupDES = new QButtonGroup(this);
-    algGroupDES->addButton(ui->rbtnDES);
-    algGroupDES->addButton(ui->rbtn3DES);
-    ui->rbtnDES->setChecked(true);
-    updateAlgDES();
-    connect(algGroupDES, &QButtonGroup::buttonClicked, this, &MainWindow::onButtonAlgGroupClicked);
-
-    keyGroupDES = new QButtonGroup(this);
-    keyGroupDES->addButton(ui->rbtnKeyHexDES);
-    keyGroupDES->addButton(ui->rbtnKeyCharDES);
-    ui->rbtnKeyHexDES->setChecked(true);
-    updateKeyFormDES();
-    connect(keyGroupDES, &QButtonGroup::buttonClicked, this, &MainWindow::onButtonkeyGroupClicked);
-
-    // Radio buttons speak their own text; the group's caption describes them.
-    for (QAbstractButton *button : algGroupDES->buttons())
-        button->setAccessibleDescription(ui->label_18->text());
-    for (QAbstractButton *button : keyGroupDES->buttons())
-        button->setAccessibleDescription(ui->label_22->text());
+    algGroupDES = radioGroup(ui->rbtnDES, ui->rbtn3DES, ui->label_18, &MainWindow::updateAlgDES,
+                             &MainWindow::onButtonAlgGroupClicked);
+    keyGroupDES = radioGroup(ui->rbtnKeyHexDES, ui->rbtnKeyCharDES, ui->label_22,
+                             &MainWindow::updateKeyFormDES, &MainWindow::onButtonkeyGroupClicked);
 
     // Each fill runs the combo's slot; the hex selection normalises the sample input.
     encInputDES.fillCodes(true);

@@ -78,15 +78,9 @@ private:
 
 void MainWindow::initHashPage()
 {
-    textTypeGroupHASH = new QButtonGroup(this);
-    textTypeGroupHASH->addButton(ui->rbtnTxtHASH);
-    textTypeGroupHASH->addButton(ui->rbtnFileHASH);
-    ui->rbtnTxtHASH->setChecked(true);
-    updateTextTypeHASH();
-    connect(textTypeGroupHASH, &QButtonGroup::buttonClicked, this,
-            &MainWindow::onButtonTextTypeGroupClicked);
-    for (QAbstractButton *button : textTypeGroupHASH->buttons())
-        button->setAccessibleDescription(ui->label_11->text()); // as on the DES page
+    textTypeGroupHASH = radioGroup(ui->rbtnTxtHASH, ui->rbtnFileHASH, ui->label_11,
+                                   &MainWindow::updateTextTypeHASH,
+                                   &MainWindow::onButtonTextTypeGroupClicked);
 
     encInputHASH.fillCodes(false);
 

@@ -4,6 +4,7 @@
 #include "app/textboxes.h"
 #include "ui_mainwindow.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QLabel>
 #include <QStatusBar>
@@ -89,6 +90,24 @@ void MainWindow::initCounterRows()
                     {f.txtEncHASH, f.labEncTagHASH, f.labEncNumHASH, f.labEncUnitHASH,
                      QT_TR_NOOP("待校验字符串："), QT_TR_NOOP("待校验十六进制：")},
                     &inCodeHexHASH, &hexErrorShownHASH, qtUtf8};
+}
+
+// Two radio buttons as one exclusive group, the first checked and its page
+// brought in line before clicks are connected. Radio buttons speak their own
+// text; the group's caption describes them.
+QButtonGroup *MainWindow::radioGroup(QAbstractButton *first, QAbstractButton *second,
+                                     const QLabel *caption, void (MainWindow::*update)(),
+                                     void (MainWindow::*clicked)(QAbstractButton *))
+{
+    auto *group = new QButtonGroup(this);
+    group->addButton(first);
+    group->addButton(second);
+    first->setChecked(true);
+    (this->*update)();
+    connect(group, &QButtonGroup::buttonClicked, this, clicked);
+    for (QAbstractButton *button : group->buttons())
+        button->setAccessibleDescription(caption->text());
+    return group;
 }
 
 void MainWindow::showRunning(Operation operation)

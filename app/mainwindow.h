@@ -13,6 +13,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QLabel;
 class QMimeData;
 class QTextEdit;
 class QTreeWidgetItem;
@@ -87,6 +88,9 @@ private:
     void initStatusBar();
     void initAlgorithmIndex();
     void initCounterRows();
+    QButtonGroup *radioGroup(QAbstractButton *first, QAbstractButton *second, const QLabel *caption,
+                             void (MainWindow::*update)(),
+                             void (MainWindow::*clicked)(QAbstractButton *));
 
     // The status bar's two words on a page operation: "…中..." while it
     // runs, "…完成！" once it is done.

@@ -15,9 +15,9 @@
 // The eight slices live in registers only if every loop over them is
 // unrolled too (CIPHER_ALWAYS_INLINE, in detail.h, inlines the steps).
 #if defined(__GNUC__)
-#define CIPHER_EACH_SLICE _Pragma("GCC unroll 8") for (int i = 0; i < 8; ++i)
+#define CIPHER_EACH_SLICE(i) _Pragma("GCC unroll 8") for (int i = 0; i < 8; ++i)
 #else
-#define CIPHER_EACH_SLICE for (int i = 0; i < 8; ++i)
+#define CIPHER_EACH_SLICE(i) for (int i = 0; i < 8; ++i)
 #endif
 
 namespace cipher {
@@ -239,7 +239,7 @@ CIPHER_ALWAYS_INLINE void subBytes(Slices &q)
 CIPHER_ALWAYS_INLINE void invAffine(Slices &q)
 {
     const Slices b = q;
-    CIPHER_EACH_SLICE
+    CIPHER_EACH_SLICE(i)
         q.w[i] = b.w[(i + 2) & 7] ^ b.w[(i + 5) & 7] ^ b.w[(i + 7) & 7];
     q.w[0] = ~q.w[0];
     q.w[2] = ~q.w[2];
@@ -256,7 +256,7 @@ CIPHER_ALWAYS_INLINE void invSubBytes(Slices &q)
 
 CIPHER_ALWAYS_INLINE void addRoundKey(Slices &q, const std::uint64_t *roundKey)
 {
-    CIPHER_EACH_SLICE
+    CIPHER_EACH_SLICE(i)
         q.w[i] ^= roundKey[i];
 }
 
@@ -277,14 +277,14 @@ const std::uint64_t nibblesTwoApart = 0x000F00FF00F00000ull;
 
 CIPHER_ALWAYS_INLINE void shiftRows(Slices &q)
 {
-    CIPHER_EACH_SLICE
+    CIPHER_EACH_SLICE(i)
         q.w[i] = swapWithin(swapWithin(q.w[i], nibblesOfBytes, 4), nibblesTwoApart, 8);
 }
 
 // FIPS-197 5.3.1: the same exchanges in the opposite order.
 CIPHER_ALWAYS_INLINE void invShiftRows(Slices &q)
 {
-    CIPHER_EACH_SLICE
+    CIPHER_EACH_SLICE(i)
         q.w[i] = swapWithin(swapWithin(q.w[i], nibblesTwoApart, 8), nibblesOfBytes, 4);
 }
 
@@ -337,12 +337,12 @@ template <int drift>
 CIPHER_ALWAYS_INLINE void mixColumns(Slices &q)
 {
     Slices next, sum;
-    CIPHER_EACH_SLICE {
+    CIPHER_EACH_SLICE(i) {
         next.w[i] = fromRowCol<1, drift>(q.w[i]);
         sum.w[i] = q.w[i] ^ next.w[i];
     }
     const Slices doubled = xtime(sum);
-    CIPHER_EACH_SLICE
+    CIPHER_EACH_SLICE(i)
         q.w[i] = doubled.w[i] ^ next.w[i] ^ fromRowCol<2, 2 * drift>(sum.w[i]);
 }
 
@@ -354,10 +354,10 @@ template <int drift>
 CIPHER_ALWAYS_INLINE void invMixColumns(Slices &q)
 {
     Slices sum;
-    CIPHER_EACH_SLICE
+    CIPHER_EACH_SLICE(i)
         sum.w[i] = q.w[i] ^ fromRowCol<2, 2 * drift>(q.w[i]);
     const Slices quadrupled = xtime(xtime(sum));
-    CIPHER_EACH_SLICE
+    CIPHER_EACH_SLICE(i)
         q.w[i] ^= quadrupled.w[i];
     mixColumns<drift>(q);
 }
@@ -365,7 +365,7 @@ CIPHER_ALWAYS_INLINE void invMixColumns(Slices &q)
 // ShiftRows^2, and its own inverse: rows 1 and 3 swap their halves.
 CIPHER_ALWAYS_INLINE void shiftRowsTwice(Slices &q)
 {
-    CIPHER_EACH_SLICE
+    CIPHER_EACH_SLICE(i)
         q.w[i] = swapWithin(q.w[i], 0x00FF000000FF0000ull, 8);
 }
 
@@ -571,10 +571,10 @@ void encryptCbc(const std::uint64_t *sliced, int Nr, unsigned char *in, std::siz
         transpose(plain);
         cipherText = Slices{};
         for (int lane = 0; lane < count; ++lane) {
-            CIPHER_EACH_SLICE
+            CIPHER_EACH_SLICE(i)
                 q.w[i] = chain.w[i] ^ ((plain.w[i] >> lane) & laneZero);
             encryptSlices(q, sliced, Nr);
-            CIPHER_EACH_SLICE {
+            CIPHER_EACH_SLICE(i) {
                 chain.w[i] = q.w[i] & laneZero;
                 cipherText.w[i] |= chain.w[i] << lane;
             }

@@ -10,7 +10,8 @@ namespace {
 
 // The FIPS 46-3 tables. Permutation and selection entries are bit numbers,
 // counted from 1 at the most significant bit of the first byte; output bit i
-// is input bit table[i - 1].
+// is input bit table[i - 1]. They keep the standard's rows.
+// clang-format off
 
 // IP, the initial permutation.
 static const unsigned char initialPermutation[64] = {
@@ -120,6 +121,8 @@ static const unsigned char permutedChoice2[48] = {
     44, 49, 39, 56, 34, 53,
     46, 42, 50, 36, 29, 32,
 };
+
+// clang-format on
 
 // The key schedule's left shifts of C and D for rounds 1 to 16.
 static const unsigned char leftShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};

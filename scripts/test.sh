@@ -3,16 +3,17 @@
 # the test suite, the same suite under AddressSanitizer + UBSan, the fuzzers
 # for a short while, the constant-time check of the AES engine, and the
 # Debian package with its lint and hardening checks; shellcheck over the
-# scripts.
+# scripts and clang-format over the C++ sources.
 set -eu
 cd "$(dirname "$0")/.." || exit 1
 source scripts/common.sh
 
 # libssl-dev: the reference in the differential tests; clang and its runtime:
 # the fuzzers; valgrind: the constant-time check; the rest checks the package
-# (devscripts for hardening-check); shellcheck reads the scripts.
+# (devscripts for hardening-check); shellcheck reads the scripts,
+# clang-format the sources' layout.
 ensure_packages "${BUILD_PACKAGES[@]}" libssl-dev clang libclang-rt-14-dev valgrind \
-    lintian devscripts desktop-file-utils appstream shellcheck
+    lintian devscripts desktop-file-utils appstream shellcheck clang-format
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
@@ -25,6 +26,10 @@ fuzz/run.sh "$FUZZ_SECONDS"
 echo "== shellcheck"
 shellcheck -x scripts/*.sh .ci/run fuzz/run.sh
 echo " every script passes"
+echo "== clang-format"
+find app cipher codec tests benchmarks fuzz tools packaging \( -name '*.cpp' -o -name '*.h' \) -print0 |
+    xargs -0 clang-format --dry-run -Werror
+echo " every source is laid out as .clang-format says"
 
 echo "== Debian package"
 deb=$(scripts/package.sh)
