@@ -123,10 +123,10 @@ private:
 
 void MainWindow::initDESPage()
 {
-    algGroupDES = radioGroup(ui->rbtnDES, ui->rbtn3DES, ui->label_18, &MainWindow::updateAlgDES,
-                             &MainWindow::onButtonAlgGroupClicked);
-    keyGroupDES = radioGroup(ui->rbtnKeyHexDES, ui->rbtnKeyCharDES, ui->label_22,
-                             &MainWindow::updateKeyFormDES, &MainWindow::onButtonkeyGroupClicked);
+    initRadioGroup(algGroupDES, ui->rbtnDES, ui->rbtn3DES, ui->label_18, &MainWindow::updateAlgDES,
+                   &MainWindow::onButtonAlgGroupClicked);
+    initRadioGroup(keyGroupDES, ui->rbtnKeyHexDES, ui->rbtnKeyCharDES, ui->label_22,
+                   &MainWindow::updateKeyFormDES, &MainWindow::onButtonkeyGroupClicked);
 
     // Each fill runs the combo's slot; the hex selection normalises the sample input.
     encInputDES.fillCodes(true);

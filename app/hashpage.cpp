@@ -78,9 +78,8 @@ private:
 
 void MainWindow::initHashPage()
 {
-    textTypeGroupHASH = radioGroup(ui->rbtnTxtHASH, ui->rbtnFileHASH, ui->label_11,
-                                   &MainWindow::updateTextTypeHASH,
-                                   &MainWindow::onButtonTextTypeGroupClicked);
+    initRadioGroup(textTypeGroupHASH, ui->rbtnTxtHASH, ui->rbtnFileHASH, ui->label_11,
+                   &MainWindow::updateTextTypeHASH, &MainWindow::onButtonTextTypeGroupClicked);
 
     encInputHASH.fillCodes(false);
 

@@ -92,14 +92,16 @@ void MainWindow::initCounterRows()
                     &inCodeHexHASH, &hexErrorShownHASH, qtUtf8};
 }
 
-// Two radio buttons as one exclusive group, the first checked and its page
-// brought in line before clicks are connected. Radio buttons speak their own
-// text; the group's caption describes them.
-QButtonGroup *MainWindow::radioGroup(QAbstractButton *first, QAbstractButton *second,
-                                     const QLabel *caption, void (MainWindow::*update)(),
-                                     void (MainWindow::*clicked)(QAbstractButton *))
+// Two radio buttons as one exclusive group, the first checked and the page
+// brought in line (which reads the group's member) before clicks are
+// connected. Radio buttons speak their own text; the group's caption
+// describes them.
+void MainWindow::initRadioGroup(QButtonGroup *&group, QAbstractButton *first,
+                                QAbstractButton *second, const QLabel *caption,
+                                void (MainWindow::*update)(),
+                                void (MainWindow::*clicked)(QAbstractButton *))
 {
-    auto *group = new QButtonGroup(this);
+    group = new QButtonGroup(this);
     group->addButton(first);
     group->addButton(second);
     first->setChecked(true);
@@ -107,7 +109,6 @@ QButtonGroup *MainWindow::radioGroup(QAbstractButton *first, QAbstractButton *se
     connect(group, &QButtonGroup::buttonClicked, this, clicked);
     for (QAbstractButton *button : group->buttons())
         button->setAccessibleDescription(caption->text());
-    return group;
 }
 
 void MainWindow::showRunning(Operation operation)

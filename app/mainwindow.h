@@ -88,9 +88,9 @@ private:
     void initStatusBar();
     void initAlgorithmIndex();
     void initCounterRows();
-    QButtonGroup *radioGroup(QAbstractButton *first, QAbstractButton *second, const QLabel *caption,
-                             void (MainWindow::*update)(),
-                             void (MainWindow::*clicked)(QAbstractButton *));
+    void initRadioGroup(QButtonGroup *&group, QAbstractButton *first, QAbstractButton *second,
+                        const QLabel *caption, void (MainWindow::*update)(),
+                        void (MainWindow::*clicked)(QAbstractButton *));
 
     // The status bar's two words on a page operation: "…中..." while it
     // runs, "…完成！" once it is done.

@@ -118,6 +118,8 @@ with_cache() {
         if ! "$builder" "$dir/prefix" "$dir/work" "${@:4}" >"$dir/build.log" 2>&1; then
             echo "building $name failed; the end of $dir/build.log:" >&2
             tail -n 40 "$dir/build.log" >&2
+            # The log stays for a look; the half-built tree goes.
+            rm -rf "$dir/work"
             exec {lock}>&-
             return 1
         fi

@@ -47,9 +47,17 @@ run_tests() {
     local log=$OUT/tests.log status=0
     ctest --preset windows --verbose >"$log" 2>&1 || status=$?
     grep -E '^([0-9]+: )?(Totals:|FAIL!)|tests passed|Total Test time|\*\*\*' "$log" || true
-    local passed failed
+    local passed failed crashed
     read -r passed failed < <(sed -n 's/.*Totals: \([0-9]*\) passed, \([0-9]*\) failed.*/\1 \2/p' "$log" |
         awk '{ p += $1; f += $2 } END { print p + 0, f + 0 }')
+    # A suite that crashed or hung never printed its totals: it counts as
+    # one failure more, beside what it reported before.
+    local number
+    crashed=0
+    while read -r number; do
+        grep -q "^$number: Totals:" "$log" || crashed=$((crashed + 1))
+    done < <(sed -n 's/^ *[0-9]*\/[0-9]* Test *#\([0-9]*\): .*\*\*\*.*/\1/p' "$log")
+    failed=$((failed + crashed))
     local expected="constant-time portable"
     grep -qw aes /proc/cpuinfo && expected="AES instructions"
     if ! grep -q "AES rounds of this run: $expected" "$log" ||
@@ -78,7 +86,7 @@ imported_dlls() {
             [ -n "${seen[$dll]:-}" ] && continue
             seen[$dll]=1
             [ -f "$folder/$dll" ] && queue+=("$folder/$dll")
-        done < <($MINGW-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p')
+        done < <("$MINGW-objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p')
     done
     printf '%s\n' "${!seen[@]}" | sort
 }
