@@ -179,6 +179,13 @@ void MainWindow::initNavigationTree()
             new QTreeWidgetItem(group, QStringList(entry));
     }
     tree->expandAll();
+    // Every label stays whole, whatever room the style and the fonts leave
+    // beside the pages: the Windows style's page hints would squeeze the
+    // tree to a stub.
+    // (The column's hint, indentation included, is public as a view's.)
+    tree->ensurePolished();
+    const QAbstractItemView *view = tree;
+    tree->setMinimumWidth(view->sizeHintForColumn(0) + 2 * tree->frameWidth());
     // A tree view takes no name from its buddy; it is named by the caption all the same.
     tree->setAccessibleName(ui->label_9->text());
 }

@@ -9,11 +9,15 @@
 #include <QLineEdit>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTest>
 #include <QTextBrowser>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 class TestShell : public QObject
 {
@@ -32,6 +36,8 @@ private slots:
     void navigation_data();
     void navigation();
     void topLevelEntryChangesNothing();
+    void navigationLabelsWhole_data();
+    void navigationLabelsWhole();
     void hashDescriptionsReplaceEachOther();
     void constructionIsSilent();
 };
@@ -331,6 +337,38 @@ void TestShell::topLevelEntryChangesNothing()
         QCOMPARE(window.currentAlgorithm(), 4);
         QCOMPARE(hashBox->toPlainText(), QStringLiteral("kept"));
     }
+}
+
+// However the style and the fonts share the window's width out, every label
+// of the tree fits beside its indentation, within the item's text margins:
+// in every style this Qt has (on Windows, the native one is the one that
+// squeezed the tree).
+void TestShell::navigationLabelsWhole_data()
+{
+    QTest::addColumn<QString>("style");
+    for (const QString &key : QStyleFactory::keys())
+        QTest::newRow(qPrintable(key)) << key;
+}
+
+void TestShell::navigationLabelsWhole()
+{
+    QFETCH(QString, style);
+    const QString previousName = QApplication::style()->name();
+    QApplication::setStyle(style);
+    const auto restore = qScopeGuard([&] { QApplication::setStyle(previousName); });
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeDefence"));
+    const int margins = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1);
+    int labels = 0;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it, ++labels) {
+        const QString label = (*it)->text(0);
+        const int needed = tree->visualItemRect(*it).left() + tree->fontMetrics().horizontalAdvance(label) + margins;
+        QVERIFY2(needed <= tree->viewport()->width(),
+                 qPrintable(QStringLiteral("%1 needs %2 px of %3").arg(label).arg(needed).arg(tree->viewport()->width())));
+    }
+    QCOMPARE(labels, 8);
 }
 
 void TestShell::hashDescriptionsReplaceEachOther()
