@@ -219,5 +219,6 @@ void MainWindow::on_btnDecAES_clicked()
 void MainWindow::on_cboxCModeAES_currentIndexChanged(QString arg1)
 {
     const int n = switchHexBase64(ui->txtDecAES, arg1);
-    decRowAES.show(arg1.contains(QLatin1String("base64")) ? CounterRow::String : CounterRow::Hex, n);
+    decRowAES.show(arg1.contains(QLatin1String("base64")) ? CounterRow::String : CounterRow::Hex,
+                   n);
 }

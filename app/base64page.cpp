@@ -25,7 +25,8 @@ class LayoutHold : public QObject
 {
 public:
     explicit LayoutHold(QTextEdit *box)
-        : box(box), vertical(box->verticalScrollBarPolicy()), horizontal(box->horizontalScrollBarPolicy())
+        : box(box), vertical(box->verticalScrollBarPolicy()),
+          horizontal(box->horizontalScrollBarPolicy())
     {
         box->setVerticalScrollBarPolicy(fixed(box->verticalScrollBar()));
         box->setHorizontalScrollBarPolicy(fixed(box->horizontalScrollBar()));
@@ -110,8 +111,8 @@ void MainWindow::on_btnEncBASE64_clicked()
         return;
     base64Encode(bytes.constData(), encoded.data(), int(bytes.size()));
     if (outCodeHexBASE64) {
-        ui->txtDecBASE64->setPlainText(bytesToHexStr(QByteArray::fromRawData(encoded.data(), size - 1),
-                                                     16, true, QLatin1Char(' ')));
+        ui->txtDecBASE64->setPlainText(bytesToHexStr(
+            QByteArray::fromRawData(encoded.data(), size - 1), 16, true, QLatin1Char(' ')));
     } else {
         ui->txtDecBASE64->setPlainText(QString::fromLatin1(encoded.data(), size - 1));
     }
@@ -135,7 +136,8 @@ void MainWindow::on_btnDecBASE64_clicked()
         inCodeHexBASE64 ? removeAsciiWhitespace(readHex(text)) : removeWhitespace(text).toUtf8();
 
     showRunning(Operation::DecodeBase64);
-    const int capacity = base64DecodedCapacity(int(qMin<qsizetype>(characters.size(), INT_MAX - 3)));
+    const int capacity =
+        base64DecodedCapacity(int(qMin<qsizetype>(characters.size(), INT_MAX - 3)));
     const WorkBuffer decoded(capacity > 0 ? capacity : 1, "base64");
     if (!decoded)
         return;
@@ -147,8 +149,8 @@ void MainWindow::on_btnDecBASE64_clicked()
         const LayoutHold hold(ui->txtDecBASE64);
         ui->cboxOutCodeBASE64->setCurrentIndex(1);
         outCodeHexBASE64 = true;
-        ui->txtDecBASE64->setPlainText(
-            bytesToHexStr(QByteArray::fromRawData(decoded.data(), count), 16, true, QLatin1Char(' ')));
+        ui->txtDecBASE64->setPlainText(bytesToHexStr(QByteArray::fromRawData(decoded.data(), count),
+                                                     16, true, QLatin1Char(' ')));
     }
     showDone(Operation::DecodeBase64);
 }

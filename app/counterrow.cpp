@@ -10,8 +10,7 @@ CounterRow::CounterRow(QWidget *box, QLabel *caption, QLabel *number, QLabel *un
                        const char *stringCaption, const char *hexCaption)
     : box(box), caption(caption), number(number), unit(unit), stringCaption(stringCaption),
       hexCaption(hexCaption)
-{
-}
+{}
 
 void CounterRow::show(Form form, qsizetype count) const
 {

@@ -130,7 +130,8 @@ void MainWindow::initDESPage()
 
     // Each fill runs the combo's slot; the hex selection normalises the sample input.
     encInputDES.fillCodes(true);
-    fillCodeCombo(ui->cboxOutCodeDES, QT_TR_NOOP("base64"), QT_TR_NOOP("十六进制"), 1, &outCodeHexDES);
+    fillCodeCombo(ui->cboxOutCodeDES, QT_TR_NOOP("base64"), QT_TR_NOOP("十六进制"), 1,
+                  &outCodeHexDES);
 
     on_txtEncDES_textChanged();
     on_txtDecDES_textChanged();
@@ -286,7 +287,8 @@ void MainWindow::runDES(bool encrypt)
     }
 
     const SecretBuffer key1Buffer = copyKey(key1, "key1");
-    const SecretBuffer key2Buffer = (key1Buffer && tripleDES) ? copyKey(key2, "key2") : SecretBuffer();
+    const SecretBuffer key2Buffer =
+        (key1Buffer && tripleDES) ? copyKey(key2, "key2") : SecretBuffer();
     key1.clear();
     key2.clear();
     if (!key1Buffer || (tripleDES && !key2Buffer))
@@ -303,7 +305,8 @@ void MainWindow::runDES(bool encrypt)
 
     const Operation operation = encrypt ? Operation::Encrypt : Operation::Decrypt;
     showRunning(operation);
-    const int count = runEngineDES(encrypt, key1Buffer.data(), key2Buffer.data(), input, result.data());
+    const int count =
+        runEngineDES(encrypt, key1Buffer.data(), key2Buffer.data(), input, result.data());
     if (!showResultDES(result.data(), count))
         return;
     showDone(operation);

@@ -30,8 +30,8 @@ static QString digestText(const QByteArray &digest)
     const QString hex = bytesToHexStr(digest, 16, false, QLatin1Char(' '));
     if (digest.size() == sha1DigestSize)
         return QStringLiteral("SHA1：") + hex;
-    return QStringLiteral("16位 MD5：") + hex.mid(8, 16) + QLatin1Char('\n')
-           + QStringLiteral("32位 MD5：") + hex;
+    return QStringLiteral("16位 MD5：") + hex.mid(8, 16) + QLatin1Char('\n') +
+           QStringLiteral("32位 MD5：") + hex;
 }
 
 namespace {
@@ -46,14 +46,13 @@ public:
     FileDropFilter(QObject *parent, std::function<QString(const QMimeData *)> fileToLoad,
                    std::function<void(const QString &)> load)
         : QObject(parent), fileToLoad(std::move(fileToLoad)), load(std::move(load))
-    {
-    }
+    {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove
-            && event->type() != QEvent::Drop)
+        if (event->type() != QEvent::DragEnter && event->type() != QEvent::DragMove &&
+            event->type() != QEvent::Drop)
             return QObject::eventFilter(watched, event);
         auto *drop = static_cast<QDropEvent *>(event);
         if (!drop->mimeData() || !drop->mimeData()->hasUrls())
@@ -276,10 +275,10 @@ void MainWindow::prgFileHASHFinsh(QByteArray ba)
         return;
 
     const QFileInfo info(filePathHASH);
-    const QString text = tr("文件：") + filePathHASH + QLatin1Char('\n')
-                         + tr("大小：") + QString::number(info.size(), 10) + tr(" 字节")
-                         + QLatin1Char('\n') + tr("修改时间：")
-                         + info.lastModified().toString(Qt::TextDate) + QLatin1Char('\n');
+    const QString text = tr("文件：") + filePathHASH + QLatin1Char('\n') + tr("大小：") +
+                         QString::number(info.size(), 10) + tr(" 字节") + QLatin1Char('\n') +
+                         tr("修改时间：") + info.lastModified().toString(Qt::TextDate) +
+                         QLatin1Char('\n');
     ui->txtEncHASH->clear();
     ui->txtEncHASH->setPlainText(text);
     ui->btnFileHASH->setText(tr("选择文件"));

@@ -24,10 +24,14 @@ struct StatusPair
 const StatusPair statusPairs[] = {
     {QT_TRANSLATE_NOOP("MainWindow", "加密中..."), QT_TRANSLATE_NOOP("MainWindow", "加密完成！")},
     {QT_TRANSLATE_NOOP("MainWindow", "解密中..."), QT_TRANSLATE_NOOP("MainWindow", "解密完成！")},
-    {QT_TRANSLATE_NOOP("MainWindow", "base64编码中..."), QT_TRANSLATE_NOOP("MainWindow", "base64编码完成！")},
-    {QT_TRANSLATE_NOOP("MainWindow", "base64解码中..."), QT_TRANSLATE_NOOP("MainWindow", "base64解码完成！")},
-    {QT_TRANSLATE_NOOP("MainWindow", "MD5计算中..."), QT_TRANSLATE_NOOP("MainWindow", "MD5计算完成！")},
-    {QT_TRANSLATE_NOOP("MainWindow", "SHA1计算中..."), QT_TRANSLATE_NOOP("MainWindow", "SHA1计算完成！")},
+    {QT_TRANSLATE_NOOP("MainWindow", "base64编码中..."),
+     QT_TRANSLATE_NOOP("MainWindow", "base64编码完成！")},
+    {QT_TRANSLATE_NOOP("MainWindow", "base64解码中..."),
+     QT_TRANSLATE_NOOP("MainWindow", "base64解码完成！")},
+    {QT_TRANSLATE_NOOP("MainWindow", "MD5计算中..."),
+     QT_TRANSLATE_NOOP("MainWindow", "MD5计算完成！")},
+    {QT_TRANSLATE_NOOP("MainWindow", "SHA1计算中..."),
+     QT_TRANSLATE_NOOP("MainWindow", "SHA1计算完成！")},
 };
 
 constexpr int statusTimeoutMs = 2000;
@@ -71,25 +75,46 @@ MainWindow::~MainWindow()
 void MainWindow::initCounterRows()
 {
     Ui_MainWindow &f = *ui;
-    encRowAES = {f.txtEncAES, f.label_7, f.labEncNumAES, f.label_12, QT_TR_NOOP("待加解密字符串：")};
-    decRowAES = {f.txtDecAES, f.labDecTagAES, f.labDecNumAES, f.labDecUnitAES,
-                 QT_TR_NOOP("解密字符串："), QT_TR_NOOP("解密十六进制：")};
-    encInputDES = {this, f.txtEncDES, f.cboxInCodeDES,
+    encRowAES = {f.txtEncAES, f.label_7, f.labEncNumAES, f.label_12,
+                 QT_TR_NOOP("待加解密字符串：")};
+    decRowAES = {f.txtDecAES,
+                 f.labDecTagAES,
+                 f.labDecNumAES,
+                 f.labDecUnitAES,
+                 QT_TR_NOOP("解密字符串："),
+                 QT_TR_NOOP("解密十六进制：")};
+    encInputDES = {this,
+                   f.txtEncDES,
+                   f.cboxInCodeDES,
                    {f.txtEncDES, f.labEncTagDES, f.labEncNumDES, f.labEncUnitDES,
                     QT_TR_NOOP("待加解密字符串："), QT_TR_NOOP("待加解密十六进制：")},
-                   &inCodeHexDES, &hexErrorShownDES, &MainWindow::utf8BytesDES};
-    decRowDES = {f.txtDecDES, f.labDecTagDES, f.labDecNumDES, f.labDecUnitDES,
-                 QT_TR_NOOP("解密字符串："), QT_TR_NOOP("解密十六进制：")};
-    encInputBASE64 = {this, f.txtEncBASE64, f.cboxInCodeBASE64,
+                   &inCodeHexDES,
+                   &hexErrorShownDES,
+                   &MainWindow::utf8BytesDES};
+    decRowDES = {f.txtDecDES,
+                 f.labDecTagDES,
+                 f.labDecNumDES,
+                 f.labDecUnitDES,
+                 QT_TR_NOOP("解密字符串："),
+                 QT_TR_NOOP("解密十六进制：")};
+    encInputBASE64 = {this,
+                      f.txtEncBASE64,
+                      f.cboxInCodeBASE64,
                       {f.txtEncBASE64, f.labEncTagBASE64, f.labEncNumBASE64, f.labEncUnitBASE64,
                        QT_TR_NOOP("待编解码字符串："), QT_TR_NOOP("待编解码十六进制：")},
-                      &inCodeHexBASE64, &hexErrorShownBASE64, qtUtf8};
-    decRowBASE64 = {f.txtDecBASE64, f.labDecTagBASE64, f.labDecNumBASE64, f.labDecUnitBASE64,
-                    QT_TR_NOOP("解码字符串："), QT_TR_NOOP("解码十六进制：")};
-    encInputHASH = {this, f.txtEncHASH, f.cboxInTxtHASH,
+                      &inCodeHexBASE64,
+                      &hexErrorShownBASE64,
+                      qtUtf8};
+    decRowBASE64 = {f.txtDecBASE64,     f.labDecTagBASE64,          f.labDecNumBASE64,
+                    f.labDecUnitBASE64, QT_TR_NOOP("解码字符串："), QT_TR_NOOP("解码十六进制：")};
+    encInputHASH = {this,
+                    f.txtEncHASH,
+                    f.cboxInTxtHASH,
                     {f.txtEncHASH, f.labEncTagHASH, f.labEncNumHASH, f.labEncUnitHASH,
                      QT_TR_NOOP("待校验字符串："), QT_TR_NOOP("待校验十六进制：")},
-                    &inCodeHexHASH, &hexErrorShownHASH, qtUtf8};
+                    &inCodeHexHASH,
+                    &hexErrorShownHASH,
+                    qtUtf8};
 }
 
 // Two radio buttons as one exclusive group, the first checked and the page
@@ -165,7 +190,8 @@ void MainWindow::initNavigationTree()
     tree->setHeaderHidden(true);
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree->clear();
-    const struct {
+    const struct
+    {
         const char *group;
         QStringList entries;
     } navigation[] = {
@@ -226,7 +252,8 @@ void MainWindow::on_treeDefence_currentItemChanged(QTreeWidgetItem *current,
     // First match in page order, then part order: "3DES加解密" holds no "AES"
     // and so reaches the DES page.
     for (int i = 0; i < pages; ++i) {
-        const QStringList parts = ui->tabWidget->tabText(i).split(QLatin1Char('/'), Qt::KeepEmptyParts);
+        const QStringList parts =
+            ui->tabWidget->tabText(i).split(QLatin1Char('/'), Qt::KeepEmptyParts);
         for (const QString &part : parts) {
             if (!entry.contains(part))
                 continue;
@@ -234,11 +261,11 @@ void MainWindow::on_treeDefence_currentItemChanged(QTreeWidgetItem *current,
             ui->tabWidget->setCurrentIndex(i);
             currentAlg = algIndexByName[part];
             if (currentAlg == AlgMD5) {
-                ui->txtEncHASH->setPlainText(
-                    tr("MD5即Message-Digest Algorithm 5（信息-摘要算法5），用于确保信息传输完整一致。是计算机广泛使用的杂凑算法之一（又译摘要算法、哈希算法），主流编程语言普遍已有MD5实现。"));
+                ui->txtEncHASH->setPlainText(tr(
+                    "MD5即Message-Digest Algorithm 5（信息-摘要算法5），用于确保信息传输完整一致。是计算机广泛使用的杂凑算法之一（又译摘要算法、哈希算法），主流编程语言普遍已有MD5实现。"));
             } else if (currentAlg == AlgSHA1) {
-                ui->txtEncHASH->setPlainText(
-                    tr("安全哈希算法（Secure Hash Algorithm）主要适用于数字签名标准 （Digital Signature Standard DSS）里面定义的数字签名算法（Digital Signature Algorithm DSA）。"));
+                ui->txtEncHASH->setPlainText(tr(
+                    "安全哈希算法（Secure Hash Algorithm）主要适用于数字签名标准 （Digital Signature Standard DSS）里面定义的数字签名算法（Digital Signature Algorithm DSA）。"));
             }
             return;
         }

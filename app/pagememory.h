@@ -22,8 +22,7 @@ public:
     SecretBuffer(qsizetype size, const char *name,
                  WorkBuffer::Notice notice = WorkBuffer::LineBreak)
         : buffer(size, name, notice)
-    {
-    }
+    {}
     ~SecretBuffer() { wipe(); }
     SecretBuffer(SecretBuffer &&other) noexcept = default;
     SecretBuffer &operator=(SecretBuffer &&other) noexcept;

@@ -157,8 +157,7 @@ void fillCodeCombo(QComboBox *combo, const char *first, const char *second, int 
 InputBox::InputBox(QWidget *window, QTextEdit *box, QComboBox *code, const CounterRow &row,
                    bool *hex, bool *errorShown, Encoder utf8)
     : window(window), box(box), code(code), row(row), hex(hex), errorShown(errorShown), utf8(utf8)
-{
-}
+{}
 
 void InputBox::fillCodes(bool hexForm)
 {

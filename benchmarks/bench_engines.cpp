@@ -120,17 +120,20 @@ void registerAll()
     for (int keyBytes : {16, 24, 32})
         for (bool cbc : {false, true})
             for (bool encrypt : {true, false}) {
-                const std::string name = "AES-" + std::to_string(keyBytes * 8) + (cbc ? "-CBC" : "-ECB");
+                const std::string name =
+                    "AES-" + std::to_string(keyBytes * 8) + (cbc ? "-CBC" : "-ECB");
                 const std::string op = name + (encrypt ? "/encrypt" : "/decrypt");
                 benchmark::RegisterBenchmark((op + "/hw").c_str(), aesOurs, keyBytes, cbc, encrypt,
                                              false);
                 benchmark::RegisterBenchmark((op + "/portable").c_str(), aesOurs, keyBytes, cbc,
                                              encrypt, true);
-                benchmark::RegisterBenchmark((op + "/openssl").c_str(), openSsl, name, keyBytes, encrypt);
+                benchmark::RegisterBenchmark((op + "/openssl").c_str(), openSsl, name, keyBytes,
+                                             encrypt);
             }
     for (bool triple : {false, true})
         for (bool encrypt : {true, false}) {
-            const std::string op = std::string(triple ? "3DES" : "DES") + (encrypt ? "/encrypt" : "/decrypt");
+            const std::string op =
+                std::string(triple ? "3DES" : "DES") + (encrypt ? "/encrypt" : "/decrypt");
             benchmark::RegisterBenchmark((op + "/ours").c_str(), desOurs, triple, encrypt);
             // Two-key EDE takes K1 and K2 as one 16-byte key.
             benchmark::RegisterBenchmark((op + "/openssl").c_str(), openSsl,
@@ -144,7 +147,8 @@ void registerAll()
 int main(int argc, char **argv)
 {
     // Single DES lives in OpenSSL 3's legacy provider.
-    if (OSSL_PROVIDER_load(nullptr, "legacy") == nullptr || OSSL_PROVIDER_load(nullptr, "default") == nullptr)
+    if (OSSL_PROVIDER_load(nullptr, "legacy") == nullptr ||
+        OSSL_PROVIDER_load(nullptr, "default") == nullptr)
         std::fprintf(stderr, "OpenSSL legacy provider unavailable: no single-DES reference\n");
     registerAll();
     benchmark::Initialize(&argc, argv);

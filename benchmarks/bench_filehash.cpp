@@ -84,8 +84,9 @@ double hashWithWorker(const QString &path, QCryptographicHash::Algorithm algorit
                       QByteArray *digest)
 {
     ReadFile worker;
-    QObject::connect(&worker, &ReadFile::PrgFinshSignal, &worker,
-                     [digest](const QByteArray &d) { *digest = d; }, Qt::DirectConnection);
+    QObject::connect(
+        &worker, &ReadFile::PrgFinshSignal, &worker, [digest](const QByteArray &d) { *digest = d; },
+        Qt::DirectConnection);
     worker.fileName = path;
     worker.hashAlgorithm = algorithm;
     QElapsedTimer timer;
@@ -169,7 +170,8 @@ void throughput(const QTemporaryDir &dir, int runs)
            "target | digests agree |\n|---|---|---|---|---|---|---|\n";
     out.flush();
 
-    const struct {
+    const struct
+    {
         const char *name;
         QCryptographicHash::Algorithm algorithm;
         const char *tool;
@@ -215,7 +217,8 @@ void stopLatency(const QTemporaryDir &dir, int runs)
         QElapsedTimer timer;
         timer.start();
         button->click();
-        while (!(button->text() == MainWindow::tr("选择文件") && window.fileHashWorker()->isFinished()))
+        while (!(button->text() == MainWindow::tr("选择文件") &&
+                 window.fileHashWorker()->isFinished()))
             QApplication::processEvents();
         latencies.push_back(timer.nsecsElapsed() / 1e6);
     }

@@ -24,10 +24,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <utility>
 #include <vector>
@@ -171,7 +171,8 @@ int main(int argc, char **argv)
 
     std::vector<Row> rows;
     auto record = [&](const QString &action, int size, Timing ms, const QString &shown) {
-        auto it = std::find_if(rows.begin(), rows.end(), [&](const Row &r) { return r.action == action; });
+        auto it = std::find_if(rows.begin(), rows.end(),
+                               [&](const Row &r) { return r.action == action; });
         if (it == rows.end()) {
             rows.push_back(Row{action, {}, {}, {}, {}});
             it = rows.end() - 1;
@@ -187,8 +188,8 @@ int main(int argc, char **argv)
             double exponent = 2;
             if (it->plain.size() >= 2 && !it->plainEstimated.count(last->first)) {
                 const auto before = std::prev(last);
-                exponent = std::log(last->second.cpu / before->second.cpu)
-                         / std::log(double(last->first) / before->first);
+                exponent = std::log(last->second.cpu / before->second.cpu) /
+                           std::log(double(last->first) / before->first);
             }
             const double f = std::pow(double(size) / last->first, exponent);
             estimate = {last->second.wall * f, last->second.cpu * f};
@@ -199,9 +200,10 @@ int main(int argc, char **argv)
         } else {
             it->plain[size] = showInBareBox(shown, false, boxSize, 1);
         }
-        std::fprintf(stderr, "%-46s %8d  page %9.1f ms (cpu %9.1f)  prepared %9.1f  plain %9.1f%s\n",
-                     qPrintable(action), size, ms.wall, ms.cpu, it->prepared[size].cpu, it->plain[size].cpu,
-                     it->plainEstimated.count(size) ? " (est.)" : "");
+        std::fprintf(stderr,
+                     "%-46s %8d  page %9.1f ms (cpu %9.1f)  prepared %9.1f  plain %9.1f%s\n",
+                     qPrintable(action), size, ms.wall, ms.cpu, it->prepared[size].cpu,
+                     it->plain[size].cpu, it->plainEstimated.count(size) ? " (est.)" : "");
     };
     auto clearBox = [](QTextEdit *box) {
         box->setPlainText(QString());
@@ -236,7 +238,8 @@ int main(int argc, char **argv)
                 QTest::keyClick(encAES, Qt::Key_A);
                 settle(encAES);
             });
-        record(QStringLiteral("AES: one keystroke at the end"), size, keystroke, plain + QLatin1Char('A'));
+        record(QStringLiteral("AES: one keystroke at the end"), size, keystroke,
+               plain + QLatin1Char('A'));
 
         encAES->setPlainText(plain);
         QString base64Cipher, hexCipher;
@@ -252,7 +255,8 @@ int main(int argc, char **argv)
                     settle(decAES);
                 });
             (code == 0 ? base64Cipher : hexCipher) = decAES->toPlainText();
-            record(code == 0 ? QStringLiteral("AES: encrypt to Base64") : QStringLiteral("AES: encrypt to hex"),
+            record(code == 0 ? QStringLiteral("AES: encrypt to Base64")
+                             : QStringLiteral("AES: encrypt to hex"),
                    size, t, decAES->toPlainText());
         }
 
@@ -434,7 +438,8 @@ int main(int argc, char **argv)
     }
 
     const auto sizeName = [](int s) {
-        return s >= MiB ? QStringLiteral("%1 MiB").arg(s / MiB) : QStringLiteral("%1 KiB").arg(s / KiB);
+        return s >= MiB ? QStringLiteral("%1 MiB").arg(s / MiB)
+                        : QStringLiteral("%1 KiB").arg(s / KiB);
     };
     for (bool wall : {false, true}) {
         std::printf("\n%s\n\n| action |", wall ? "Wall-clock time" : "GUI-thread CPU time");
@@ -454,7 +459,8 @@ int main(int argc, char **argv)
             for (int s : sizes)
                 std::printf(" %.0f | %.0f | %s%.0f |", pick(r.page.at(s)), pick(r.prepared.at(s)),
                             r.plainEstimated.count(s) ? "~" : "", pick(r.plain.at(s)));
-            std::printf(" %.2f |\n", pick(r.page.at(sizes.back())) / pick(r.page.at(sizes[sizes.size() - 2])));
+            std::printf(" %.2f |\n",
+                        pick(r.page.at(sizes.back())) / pick(r.page.at(sizes[sizes.size() - 2])));
         }
     }
     // The target of the decode right after an encode: close to a bare box
@@ -462,17 +468,19 @@ int main(int argc, char **argv)
     const auto decodeRow = std::find_if(rows.begin(), rows.end(), [](const Row &r) {
         return r.action == QLatin1String("Base64: decode (after an encode)");
     });
-    std::printf("\nBase64: decode (after an encode), GUI-thread CPU time against a bare box showing the "
-                "decoded hex once\n\n| size | page | bare, prepared | bare, Qt default | page / prepared "
-                "| page / Qt default |\n|---|---:|---:|---:|---:|---:|\n");
+    std::printf(
+        "\nBase64: decode (after an encode), GUI-thread CPU time against a bare box showing the "
+        "decoded hex once\n\n| size | page | bare, prepared | bare, Qt default | page / prepared "
+        "| page / Qt default |\n|---|---:|---:|---:|---:|---:|\n");
     for (int s : sizes) {
         const double page = decodeRow->page.at(s).cpu;
         const double prepared = decodeRow->prepared.at(s).cpu;
         const double plain = decodeRow->plain.at(s).cpu;
-        std::printf("| %s | %.0f | %.0f | %.0f | %.2f | %.2f |\n",
-                    qPrintable(sizeName(s)), page, prepared, plain, page / prepared, page / plain);
+        std::printf("| %s | %.0f | %.0f | %.0f | %.2f | %.2f |\n", qPrintable(sizeName(s)), page,
+                    prepared, plain, page / prepared, page / plain);
     }
     std::printf("\n(ms, median; ~ = extrapolated from the smaller sizes' growth, not run; "
-                "message boxes seen: %d)\n", boxes);
+                "message boxes seen: %d)\n",
+                boxes);
     return 0;
 }

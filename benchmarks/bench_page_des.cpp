@@ -217,7 +217,8 @@ int main(int argc, char **argv)
     std::vector<qsizetype> sizes = {64 * 1024, 1024 * 1024, 4 * 1024 * 1024};
     if (argc > 2) {
         sizes.clear();
-        for (const QString &kib : QString::fromLocal8Bit(argv[2]).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        for (const QString &kib :
+             QString::fromLocal8Bit(argv[2]).split(QLatin1Char(','), Qt::SkipEmptyParts))
             sizes.push_back(qsizetype(kib.toLongLong()) * 1024);
     }
 
@@ -239,7 +240,8 @@ int main(int argc, char **argv)
         std::sort(v.begin(), v.end());
         return v[v.size() / 2];
     };
-    const auto printTable = [&sizes](const char *title, const std::vector<std::vector<double>> &rows,
+    const auto printTable = [&sizes](const char *title,
+                                     const std::vector<std::vector<double>> &rows,
                                      const std::vector<Action> &list) {
         std::printf("\n%s\n\n| action |", title);
         for (qsizetype size : sizes)

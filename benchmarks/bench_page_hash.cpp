@@ -135,7 +135,8 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.show();
     auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeDefence"));
-    tree->setCurrentItem(tree->findItems(QStringLiteral("MD5校验"), Qt::MatchExactly | Qt::MatchRecursive).first());
+    tree->setCurrentItem(
+        tree->findItems(QStringLiteral("MD5校验"), Qt::MatchExactly | Qt::MatchRecursive).first());
     Page page{&window, window.findChild<QTextEdit *>(QStringLiteral("txtEncHASH")),
               window.findChild<QTextEdit *>(QStringLiteral("txtDecHASH")),
               window.findChild<QComboBox *>(QStringLiteral("cboxInTxtHASH")),
@@ -175,24 +176,31 @@ int main(int argc, char *argv[])
         };
 
         rows[0].ms[s] = timeIt(runs, stringCode, [&] { paste(page.input, text); });
-        rows[1].ms[s] = timeIt(runs, [] {}, [&] {
-            page.calc->click();
-            settle(page.result);
-        });
-        rows[2].ms[s] = timeIt(runs, [&] {
-            page.code->setCurrentIndex(0);
-            page.input->setPlainText(text.left(size / 3)); // becomes ~size characters of hex
-            settle(page.input);
-        }, [&] {
-            page.code->setCurrentIndex(1);
-            settle(page.input);
-        });
+        rows[1].ms[s] = timeIt(
+            runs, [] {},
+            [&] {
+                page.calc->click();
+                settle(page.result);
+            });
+        rows[2].ms[s] = timeIt(
+            runs,
+            [&] {
+                page.code->setCurrentIndex(0);
+                page.input->setPlainText(text.left(size / 3)); // becomes ~size characters of hex
+                settle(page.input);
+            },
+            [&] {
+                page.code->setCurrentIndex(1);
+                settle(page.input);
+            });
         rows[3].ms[s] = timeIt(runs, hexCode, [&] { paste(page.input, hex); });
         rows[4].ms[s] = timeIt(runs, hexCode, [&] { paste(page.input, hex + QLatin1Char('g')); });
-        rows[5].ms[s] = timeIt(runs, [] {}, [&] {
-            page.calc->click();
-            settle(page.result);
-        });
+        rows[5].ms[s] = timeIt(
+            runs, [] {},
+            [&] {
+                page.calc->click();
+                settle(page.result);
+            });
         rows[6].ms[s] = timeIt(runs, stringCode, [&] {
             page.input->setPlainText(text);
             settle(page.input);

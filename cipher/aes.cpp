@@ -115,16 +115,13 @@ struct AesContext::Rounds
     {
         return {
             [](const AesContext &c, const unsigned char *in, std::size_t blocks,
-               const unsigned char *last, unsigned char *out) {
-                encEcb(c.*enc, c.Nr, in, blocks, last, out);
-            },
-            [](const AesContext &c, const unsigned char *in, std::size_t blocks, unsigned char *out) {
-                decEcb(c.*dec, c.Nr, in, blocks, out);
-            },
-            [](const AesContext &c, unsigned char *in, std::size_t blocks, const unsigned char *last,
-               unsigned char *out, unsigned char *iv) {
-                encCbc(c.*enc, c.Nr, in, blocks, last, out, iv);
-            },
+               const unsigned char *last,
+               unsigned char *out) { encEcb(c.*enc, c.Nr, in, blocks, last, out); },
+            [](const AesContext &c, const unsigned char *in, std::size_t blocks,
+               unsigned char *out) { decEcb(c.*dec, c.Nr, in, blocks, out); },
+            [](const AesContext &c, unsigned char *in, std::size_t blocks,
+               const unsigned char *last, unsigned char *out,
+               unsigned char *iv) { encCbc(c.*enc, c.Nr, in, blocks, last, out, iv); },
             [](const AesContext &c, const unsigned char *in, std::size_t blocks, unsigned char *out,
                unsigned char *iv) { decCbc(c.*dec, c.Nr, in, blocks, out, iv); },
         };
@@ -221,23 +218,21 @@ void AesContext::encryptBlocksEcb(const unsigned char *in, std::size_t blocks,
     keepState(state, out + blockSize * blocks);
 }
 
-void AesContext::decryptBlocksEcb(const unsigned char *in, std::size_t blocks,
-                                  unsigned char *out)
+void AesContext::decryptBlocksEcb(const unsigned char *in, std::size_t blocks, unsigned char *out)
 {
     rounds->decryptEcb(*this, in, blocks, out);
     keepState(state, out + blockSize * (blocks - 1));
 }
 
-void AesContext::encryptBlocksCbc(unsigned char *in, std::size_t blocks,
-                                  const unsigned char *last, unsigned char *out,
-                                  unsigned char *iv)
+void AesContext::encryptBlocksCbc(unsigned char *in, std::size_t blocks, const unsigned char *last,
+                                  unsigned char *out, unsigned char *iv)
 {
     rounds->encryptCbc(*this, in, blocks, last, out, iv);
     keepState(state, out + blockSize * blocks);
 }
 
-void AesContext::decryptBlocksCbc(const unsigned char *in, std::size_t blocks,
-                                  unsigned char *out, unsigned char *iv)
+void AesContext::decryptBlocksCbc(const unsigned char *in, std::size_t blocks, unsigned char *out,
+                                  unsigned char *iv)
 {
     // The state is the last block as InvCipher left it, before the chaining
     // value went in; that value may be overwritten by the output, so keep it.
@@ -278,8 +273,8 @@ void AesCipher::setKey(int keyLength, const char *key)
     // never reads past the bytes the caller has.
     if (key == nullptr || !aesKeyLengthValid(keyLength))
         return;
-    context = new (std::nothrow)
-        AesContext(keyLength, reinterpret_cast<const unsigned char *>(key));
+    context =
+        new (std::nothrow) AesContext(keyLength, reinterpret_cast<const unsigned char *>(key));
 }
 
 // Results are counted in int, so an input whose padded length would not fit
@@ -300,8 +295,8 @@ static void buildPaddingBlock(unsigned char *block, const unsigned char *rest, u
 
 int AesCipher::encryptEcb(char *in, unsigned int length, char *out)
 {
-    if (context == nullptr || out == nullptr || (in == nullptr && length != 0)
-        || !paddedLengthFits(length))
+    if (context == nullptr || out == nullptr || (in == nullptr && length != 0) ||
+        !paddedLengthFits(length))
         return 0;
     const unsigned char *src = reinterpret_cast<const unsigned char *>(in);
     const unsigned int full = length / blockSize;
@@ -314,18 +309,17 @@ int AesCipher::encryptEcb(char *in, unsigned int length, char *out)
 
 int AesCipher::decryptEcb(char *in, unsigned int length, unsigned char *out)
 {
-    if (context == nullptr || out == nullptr || in == nullptr || length == 0
-        || length % blockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
+    if (context == nullptr || out == nullptr || in == nullptr || length == 0 ||
+        length % blockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
         return 0;
-    context->decryptBlocksEcb(reinterpret_cast<const unsigned char *>(in), length / blockSize,
-                              out);
+    context->decryptBlocksEcb(reinterpret_cast<const unsigned char *>(in), length / blockSize, out);
     return removePadding(out, length);
 }
 
 int AesCipher::encryptCbc(char *in, unsigned int length, char *out, char *iv)
 {
-    if (context == nullptr || out == nullptr || iv == nullptr
-        || (in == nullptr && length != 0) || !paddedLengthFits(length))
+    if (context == nullptr || out == nullptr || iv == nullptr || (in == nullptr && length != 0) ||
+        !paddedLengthFits(length))
         return 0;
     // The chaining value is XORed into the caller's full blocks in place, so
     // the input buffer holds plaintext XOR chaining value afterwards: that is
@@ -342,10 +336,10 @@ int AesCipher::encryptCbc(char *in, unsigned int length, char *out, char *iv)
 
 int AesCipher::decryptCbc(char *in, unsigned int length, unsigned char *out, char *iv)
 {
-    if (context == nullptr || out == nullptr || in == nullptr || iv == nullptr || length == 0
-        || length % blockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
+    if (context == nullptr || out == nullptr || in == nullptr || iv == nullptr || length == 0 ||
+        length % blockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
         return 0;
-    context->decryptBlocksCbc(reinterpret_cast<const unsigned char *>(in), length / blockSize,
-                              out, reinterpret_cast<unsigned char *>(iv));
+    context->decryptBlocksCbc(reinterpret_cast<const unsigned char *>(in), length / blockSize, out,
+                              reinterpret_cast<unsigned char *>(iv));
     return removePadding(out, length);
 }

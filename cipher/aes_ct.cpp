@@ -453,8 +453,8 @@ void encryptLanes(const std::uint64_t *sliced, int Nr, const unsigned char *cons
     secureWipe(&q, sizeof q);
 }
 
-void decryptLanes(const std::uint64_t *sliced, int Nr, const unsigned char *in,
-                  unsigned char *out, int count)
+void decryptLanes(const std::uint64_t *sliced, int Nr, const unsigned char *in, unsigned char *out,
+                  int count)
 {
     const std::uint64_t *decryption = sliced + 8 * (Nr + 1);
     Slices q{};
@@ -521,8 +521,8 @@ void sliceRoundKeys(const unsigned char *roundKeys, int Nr, std::uint64_t *slice
     }
 }
 
-void encryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in,
-                std::size_t blocks, const unsigned char *last, unsigned char *out)
+void encryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in, std::size_t blocks,
+                const unsigned char *last, unsigned char *out)
 {
     const std::size_t total = blocks + 1;
     for (std::size_t first = 0; first < total; first += lanes) {
@@ -538,8 +538,8 @@ void encryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in,
     }
 }
 
-void decryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in,
-                std::size_t blocks, unsigned char *out)
+void decryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in, std::size_t blocks,
+                unsigned char *out)
 {
     for (std::size_t first = 0; first < blocks; first += lanes) {
         const int count = blocks - first < std::size_t(lanes) ? int(blocks - first) : lanes;
@@ -587,7 +587,8 @@ void encryptCbc(const std::uint64_t *sliced, int Nr, unsigned char *in, std::siz
         for (int lane = 0; lane < count; ++lane) {
             const std::size_t i = first + std::size_t(lane);
             if (i < blocks)
-                xorBlock(in + blockSize * i, lane == 0 ? previous : cipherBlocks + blockSize * (lane - 1));
+                xorBlock(in + blockSize * i,
+                         lane == 0 ? previous : cipherBlocks + blockSize * (lane - 1));
         }
         std::memcpy(out + blockSize * first, cipherBlocks, blockSize * std::size_t(count));
         std::memcpy(previous, cipherBlocks + blockSize * (count - 1), blockSize);
@@ -600,8 +601,8 @@ void encryptCbc(const std::uint64_t *sliced, int Nr, unsigned char *in, std::siz
     secureWipe(cipherBlocks, sizeof cipherBlocks);
 }
 
-void decryptCbc(const std::uint64_t *sliced, int Nr, const unsigned char *in,
-                std::size_t blocks, unsigned char *out, unsigned char *iv)
+void decryptCbc(const std::uint64_t *sliced, int Nr, const unsigned char *in, std::size_t blocks,
+                unsigned char *out, unsigned char *iv)
 {
     unsigned char chain[blockSize];
     unsigned char cipherBlocks[lanes * blockSize];

@@ -25,19 +25,19 @@ void sliceRoundKeys(const unsigned char *roundKeys, int Nr, std::uint64_t *slice
 
 // Encrypts `blocks` blocks from `in`, then the block `last`, to `out`
 // (blocks + 1 blocks). `in` may be `out`.
-void encryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in,
-                std::size_t blocks, const unsigned char *last, unsigned char *out);
+void encryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in, std::size_t blocks,
+                const unsigned char *last, unsigned char *out);
 // `in` may be `out`.
-void decryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in,
-                std::size_t blocks, unsigned char *out);
+void decryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in, std::size_t blocks,
+                unsigned char *out);
 // Each of the `blocks` blocks of `in` is replaced by itself XOR its chaining
 // value, then encrypted; `last` (not changed) is chained and encrypted after
 // them. `iv` holds the first chaining value and receives the last cipher block.
 void encryptCbc(const std::uint64_t *sliced, int Nr, unsigned char *in, std::size_t blocks,
                 const unsigned char *last, unsigned char *out, unsigned char *iv);
 // `in` may be `out`; `iv` receives the last cipher block.
-void decryptCbc(const std::uint64_t *sliced, int Nr, const unsigned char *in,
-                std::size_t blocks, unsigned char *out, unsigned char *iv);
+void decryptCbc(const std::uint64_t *sliced, int Nr, const unsigned char *in, std::size_t blocks,
+                unsigned char *out, unsigned char *iv);
 
 // The circuits for one byte, so they can be checked against the FIPS tables.
 unsigned char subByte(unsigned char x);

@@ -198,8 +198,8 @@ void deriveInvKeys(const unsigned char *roundKeys, int Nr, unsigned char *invKey
     store(invKeys + blockSize * Nr, load(roundKeys));
 }
 
-void encryptEcb(const unsigned char *roundKeys, int Nr, const unsigned char *in,
-                std::size_t blocks, const unsigned char *last, unsigned char *out)
+void encryptEcb(const unsigned char *roundKeys, int Nr, const unsigned char *in, std::size_t blocks,
+                const unsigned char *last, unsigned char *out)
 {
     switch (Nr) {
     case 10: ecbEncrypt<10>(roundKeys, in, blocks, last, out); break;
@@ -208,8 +208,8 @@ void encryptEcb(const unsigned char *roundKeys, int Nr, const unsigned char *in,
     }
 }
 
-void decryptEcb(const unsigned char *invKeys, int Nr, const unsigned char *in,
-                std::size_t blocks, unsigned char *out)
+void decryptEcb(const unsigned char *invKeys, int Nr, const unsigned char *in, std::size_t blocks,
+                unsigned char *out)
 {
     switch (Nr) {
     case 10: ecbDecrypt<10>(invKeys, in, blocks, out); break;
@@ -228,8 +228,8 @@ void encryptCbc(const unsigned char *roundKeys, int Nr, unsigned char *in, std::
     }
 }
 
-void decryptCbc(const unsigned char *invKeys, int Nr, const unsigned char *in,
-                std::size_t blocks, unsigned char *out, unsigned char *iv)
+void decryptCbc(const unsigned char *invKeys, int Nr, const unsigned char *in, std::size_t blocks,
+                unsigned char *out, unsigned char *iv)
 {
     switch (Nr) {
     case 10: cbcDecrypt<10>(invKeys, in, blocks, out, iv); break;

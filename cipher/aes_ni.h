@@ -18,14 +18,14 @@ namespace aesni {
 
 void deriveInvKeys(const unsigned char *roundKeys, int Nr, unsigned char *invKeys);
 
-void encryptEcb(const unsigned char *roundKeys, int Nr, const unsigned char *in,
-                std::size_t blocks, const unsigned char *last, unsigned char *out);
-void decryptEcb(const unsigned char *invKeys, int Nr, const unsigned char *in,
-                std::size_t blocks, unsigned char *out);
+void encryptEcb(const unsigned char *roundKeys, int Nr, const unsigned char *in, std::size_t blocks,
+                const unsigned char *last, unsigned char *out);
+void decryptEcb(const unsigned char *invKeys, int Nr, const unsigned char *in, std::size_t blocks,
+                unsigned char *out);
 void encryptCbc(const unsigned char *roundKeys, int Nr, unsigned char *in, std::size_t blocks,
                 const unsigned char *last, unsigned char *out, unsigned char *iv);
-void decryptCbc(const unsigned char *invKeys, int Nr, const unsigned char *in,
-                std::size_t blocks, unsigned char *out, unsigned char *iv);
+void decryptCbc(const unsigned char *invKeys, int Nr, const unsigned char *in, std::size_t blocks,
+                unsigned char *out, unsigned char *iv);
 
 } // namespace aesni
 } // namespace cipher

@@ -146,10 +146,10 @@ std::uint64_t permuteBits(std::uint64_t in, int inBits, const unsigned char *tab
 // becomes one lookup per 6-bit group. Built once, from the tables above only.
 struct PackedTables
 {
-    std::uint64_t ip[16][16];      // [nibble index, 0 = bits 1-4][nibble value]
+    std::uint64_t ip[16][16]; // [nibble index, 0 = bits 1-4][nibble value]
     std::uint64_t fp[16][16];
-    std::uint64_t expand[4][256];  // [byte index of R][byte value] -> 48 bits
-    std::uint32_t sp[8][64];       // [k][6-bit group, first bit high]
+    std::uint64_t expand[4][256]; // [byte index of R][byte value] -> 48 bits
+    std::uint32_t sp[8][64];      // [k][6-bit group, first bit high]
 
     PackedTables()
     {
@@ -167,8 +167,8 @@ struct PackedTables
                 const int row = ((v >> 4) & 2) | (v & 1);
                 const int column = (v >> 1) & 15;
                 const std::uint64_t s = sBoxes[k][16 * row + column];
-                sp[k][v] = static_cast<std::uint32_t>(
-                    permuteBits(s << (28 - 4 * k), 32, permutation, 32));
+                sp[k][v] =
+                    static_cast<std::uint32_t>(permuteBits(s << (28 - 4 * k), 32, permutation, 32));
             }
     }
 };
@@ -190,9 +190,9 @@ inline std::uint64_t permute(const std::uint64_t (&table)[16][16], std::uint64_t
 // f(R, K) = P(S(E(R) xor K)).
 inline std::uint32_t feistel(const PackedTables &t, std::uint32_t r, std::uint64_t subKey)
 {
-    const std::uint64_t e = (t.expand[0][r >> 24] | t.expand[1][(r >> 16) & 0xff]
-                             | t.expand[2][(r >> 8) & 0xff] | t.expand[3][r & 0xff])
-                          ^ subKey;
+    const std::uint64_t e = (t.expand[0][r >> 24] | t.expand[1][(r >> 16) & 0xff] |
+                             t.expand[2][(r >> 8) & 0xff] | t.expand[3][r & 0xff]) ^
+                            subKey;
     std::uint32_t f = 0;
     for (int k = 0; k < 8; ++k)
         f |= t.sp[k][(e >> (42 - 6 * k)) & 63];
@@ -237,8 +237,8 @@ template <typename BlockOp>
 int processBlocks(const void *in, int length, char *out, BlockOp blockOp)
 {
     // The count is returned as an int, so it must fit after rounding up.
-    if (out == nullptr || length < 0 || length > INT_MAX - (blockBytes - 1)
-        || (in == nullptr && length != 0))
+    if (out == nullptr || length < 0 || length > INT_MAX - (blockBytes - 1) ||
+        (in == nullptr && length != 0))
         return 0;
     const char *src = static_cast<const char *>(in);
     const int full = length / blockBytes;
@@ -273,9 +273,7 @@ const unsigned char (*desSBoxes())[64]
 
 } // namespace cipher
 
-DesContext::DesContext() : subKeys{}, encOut{}, decOut{}, packedKeys{}
-{
-}
+DesContext::DesContext() : subKeys{}, encOut{}, decOut{}, packedKeys{} {}
 
 DesContext::~DesContext()
 {

@@ -28,8 +28,8 @@ const unsigned char (*desSBoxes())[64];
 // schedule and the bit-sliced lanes read and write them.
 CIPHER_ALWAYS_INLINE std::uint32_t loadWord(const unsigned char *p)
 {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16
-         | std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
 }
 
 CIPHER_ALWAYS_INLINE void storeWord(std::uint32_t w, unsigned char *p)

@@ -36,8 +36,7 @@ WorkBuffer::~WorkBuffer()
 
 WorkBuffer::WorkBuffer(WorkBuffer &&other) noexcept
     : buffer(std::exchange(other.buffer, nullptr)), length(std::exchange(other.length, 0))
-{
-}
+{}
 
 WorkBuffer &WorkBuffer::operator=(WorkBuffer &&other) noexcept
 {

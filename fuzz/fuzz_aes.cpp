@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             std::unique_ptr<char[]> iv2 = copyOf(ivStart, 16);
             const int read2 = cbc ? other.decryptCbc(in.get(), length, out2.get(), iv2.get())
                                   : other.decryptEcb(in.get(), length, out2.get());
-            check(read2 == read && std::memcmp(out.get(), out2.get(), size) == 0
-                  && std::memcmp(iv.get(), iv2.get(), 16) == 0);
+            check(read2 == read && std::memcmp(out.get(), out2.get(), size) == 0 &&
+                  std::memcmp(iv.get(), iv2.get(), 16) == 0);
         }
         if (!validKey || length == 0 || length % 16 != 0) {
             check(read == 0);
@@ -104,10 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::unique_ptr<char[]> iv2 = copyOf(ivStart, 16);
         const int written2 = cbc ? other.encryptCbc(in2.get(), length, cipherText2.get(), iv2.get())
                                  : other.encryptEcb(in2.get(), length, cipherText2.get());
-        check(written2 == written
-              && std::memcmp(cipherText.get(), cipherText2.get(), std::size_t(written)) == 0
-              && std::memcmp(iv.get(), iv2.get(), 16) == 0
-              && (size == 0 || std::memcmp(in.get(), in2.get(), size) == 0));
+        check(written2 == written &&
+              std::memcmp(cipherText.get(), cipherText2.get(), std::size_t(written)) == 0 &&
+              std::memcmp(iv.get(), iv2.get(), 16) == 0 &&
+              (size == 0 || std::memcmp(in.get(), in2.get(), size) == 0));
     }
     check(written == int(length / 16 + 1) * 16);
     if (cbc)

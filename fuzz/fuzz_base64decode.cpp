@@ -74,13 +74,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Round trip of the raw bytes.
     const int encodedSize = base64EncodedSize(int(size));
     std::unique_ptr<char[]> encoded(new char[encodedSize]);
-    if (base64Encode(reinterpret_cast<const char *>(data), encoded.get(), int(size))
-        != encoded.get())
+    if (base64Encode(reinterpret_cast<const char *>(data), encoded.get(), int(size)) !=
+        encoded.get())
         std::abort();
     if (int(std::strlen(encoded.get())) != encodedSize - 1)
         std::abort();
-    const QByteArray raw = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
-                                                   qsizetype(size));
+    const QByteArray raw =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     if (raw.toBase64() != QByteArray(encoded.get()))
         std::abort();
     const int backCapacity = base64DecodedCapacity(encodedSize - 1);

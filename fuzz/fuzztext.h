@@ -18,8 +18,7 @@ inline QString fuzzText(const std::uint8_t *data, std::size_t size, unsigned *se
     if (size)
         ++data, --size;
     switch (*selector % 3) {
-    case 0:
-        return QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    case 0: return QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     case 1: {
         std::u16string units(size / 2, u'\0');
         std::memcpy(units.data(), data, units.size() * 2);

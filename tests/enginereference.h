@@ -22,8 +22,7 @@ class EvpReference
 public:
     explicit EvpReference(const char *name)
         : cipher(EVP_CIPHER_fetch(nullptr, name, nullptr)), ctx(EVP_CIPHER_CTX_new())
-    {
-    }
+    {}
     ~EvpReference()
     {
         EVP_CIPHER_CTX_free(ctx);
@@ -35,18 +34,18 @@ public:
     bool isValid() const { return cipher != nullptr && ctx != nullptr; }
 
     // Returns an empty array and sets `ok` to false when OpenSSL refuses.
-    QByteArray run(bool encrypt, const QByteArray &key, const QByteArray &iv,
-                   const QByteArray &in, bool padding = false, bool *ok = nullptr)
+    QByteArray run(bool encrypt, const QByteArray &key, const QByteArray &iv, const QByteArray &in,
+                   bool padding = false, bool *ok = nullptr)
     {
         QByteArray out(in.size() + 32, '\0');
         int written = 0;
         int finalWritten = 0;
         const bool done =
             EVP_CipherInit_ex(ctx, cipher, nullptr, bytes(key), iv.isEmpty() ? nullptr : bytes(iv),
-                              encrypt ? 1 : 0) == 1
-            && EVP_CIPHER_CTX_set_padding(ctx, padding ? 1 : 0) == 1
-            && EVP_CipherUpdate(ctx, writable(out), &written, bytes(in), int(in.size())) == 1
-            && EVP_CipherFinal_ex(ctx, writable(out) + written, &finalWritten) == 1;
+                              encrypt ? 1 : 0) == 1 &&
+            EVP_CIPHER_CTX_set_padding(ctx, padding ? 1 : 0) == 1 &&
+            EVP_CipherUpdate(ctx, writable(out), &written, bytes(in), int(in.size())) == 1 &&
+            EVP_CipherFinal_ex(ctx, writable(out) + written, &finalWritten) == 1;
         if (ok)
             *ok = done;
         if (!done)
@@ -98,7 +97,8 @@ inline QByteArray zeroFilled(const QByteArray &data)
 // DES (an 8-byte key) or two-key triple DES (K1 || K2) in ECB mode without
 // padding, the input zero-filled to whole blocks as the DES engine does.
 // "openssl failed" when OpenSSL refuses, which no page output can equal.
-inline QByteArray desZeroFilledReference(const QByteArray &key, const QByteArray &data, bool encrypt)
+inline QByteArray desZeroFilledReference(const QByteArray &key, const QByteArray &data,
+                                         bool encrypt)
 {
     if (data.isEmpty())
         return data;
@@ -118,8 +118,7 @@ public:
     LegacyProviders()
         : legacy(OSSL_PROVIDER_load(nullptr, "legacy")),
           fallback(OSSL_PROVIDER_load(nullptr, "default"))
-    {
-    }
+    {}
     ~LegacyProviders()
     {
         if (fallback)
@@ -174,8 +173,7 @@ inline int differentialCases(int regular)
 inline std::uint64_t differentialSeed()
 {
     bool ok = false;
-    const qulonglong requested =
-        qEnvironmentVariable("CIPHERBENCH_DIFF_SEED").toULongLong(&ok, 0);
+    const qulonglong requested = qEnvironmentVariable("CIPHERBENCH_DIFF_SEED").toULongLong(&ok, 0);
     return ok ? requested : 0x43495048455242ull;
 }
 

@@ -284,22 +284,28 @@ void TestAes::bufferKnownAnswers_data()
     QTest::addColumn<QByteArray>("key");
     QTest::addColumn<bool>("cbc");
     QTest::addColumn<QByteArray>("cipherText");
-    QTest::newRow("SP 800-38A F.1.1 ECB-AES128") << sp80038aKey128 << false
+    QTest::newRow("SP 800-38A F.1.1 ECB-AES128")
+        << sp80038aKey128 << false
         << fromHex("3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf"
                    "43b1cd7f598ece23881b00e3ed0306887b0c785e27e8ad3f8223207104725dd4");
-    QTest::newRow("SP 800-38A F.1.3 ECB-AES192") << sp80038aKey192 << false
+    QTest::newRow("SP 800-38A F.1.3 ECB-AES192")
+        << sp80038aKey192 << false
         << fromHex("bd334f1d6e45f25ff712a214571fa5cc974104846d0ad3ad7734ecb3ecee4eef"
                    "ef7afd2270e2e60adce0ba2face6444e9a4b41ba738d6c72fb16691603c18e0e");
-    QTest::newRow("SP 800-38A F.1.5 ECB-AES256") << sp80038aKey256 << false
+    QTest::newRow("SP 800-38A F.1.5 ECB-AES256")
+        << sp80038aKey256 << false
         << fromHex("f3eed1bdb5d2a03c064b5a7e3db181f8591ccb10d410ed26dc5ba74a31362870"
                    "b6ed21b99ca6f4f9f153e7b1beafed1d23304b7a39f9f3ff067d8d8f9e24ecc7");
-    QTest::newRow("SP 800-38A F.2.1 CBC-AES128") << sp80038aKey128 << true
+    QTest::newRow("SP 800-38A F.2.1 CBC-AES128")
+        << sp80038aKey128 << true
         << fromHex("7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
                    "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7");
-    QTest::newRow("SP 800-38A F.2.3 CBC-AES192") << sp80038aKey192 << true
+    QTest::newRow("SP 800-38A F.2.3 CBC-AES192")
+        << sp80038aKey192 << true
         << fromHex("4f021db243bc633d7178183a9fa071e8b4d9ada9ad7dedf4e5e738763f69145a"
                    "571b242012fb7ae07fa9baac3df102e008b0e27988598881d920a9e64f5615cd");
-    QTest::newRow("SP 800-38A F.2.5 CBC-AES256") << sp80038aKey256 << true
+    QTest::newRow("SP 800-38A F.2.5 CBC-AES256")
+        << sp80038aKey256 << true
         << fromHex("f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
                    "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
 }
@@ -320,8 +326,7 @@ void TestAes::bufferKnownAnswers()
                             : cipher->encryptEcb(in.data(), in.size(), out.data());
     QCOMPARE(written, 80);
     QCOMPARE(out.head(64).toHex(), cipherText.toHex());
-    QCOMPARE(out.head(80).toHex(),
-             referenceEncrypt(key, cbc, sp80038aIv, sp80038aPlain).toHex());
+    QCOMPARE(out.head(80).toHex(), referenceEncrypt(key, cbc, sp80038aIv, sp80038aPlain).toHex());
     QVERIFY(out.untouchedFrom(80));
     if (cbc)
         QCOMPARE(iv.toHex(), out.head(80).right(16).toHex());
@@ -492,8 +497,7 @@ void TestAes::cbcChainContinuesThroughIv()
     QCOMPARE(first.size(), 28);
     QCOMPARE(second.size(), 36);
     EvpReference reference("AES-128-CBC");
-    const QByteArray whole = reference.run(true, key, sp80038aIv,
-                                           pkcs7(first) + pkcs7(second));
+    const QByteArray whole = reference.run(true, key, sp80038aIv, pkcs7(first) + pkcs7(second));
     QCOMPARE(whole.size(), 80);
 
     auto cipher = keyed(key);
@@ -601,7 +605,8 @@ void TestAes::roundTrip_data()
     QTest::addColumn<bool>("cbc");
     for (int keyLength : {16, 24, 32})
         for (bool cbc : {false, true})
-            QTest::newRow(qPrintable(QString("AES-%1 %2").arg(keyLength * 8).arg(cbc ? "CBC" : "ECB")))
+            QTest::newRow(
+                qPrintable(QString("AES-%1 %2").arg(keyLength * 8).arg(cbc ? "CBC" : "ECB")))
                 << keyLength << cbc;
 }
 
@@ -631,7 +636,8 @@ void TestAes::roundTrip()
         // An empty plaintext decrypts to a count of 0, indistinguishable from failure.
         QCOMPARE(read, length);
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(out.data()), length), plain);
-        QVERIFY(std::all_of(out.begin() + length, out.end(), [](unsigned char b) { return b == 0; }));
+        QVERIFY(
+            std::all_of(out.begin() + length, out.end(), [](unsigned char b) { return b == 0; }));
     }
 }
 
@@ -682,7 +688,8 @@ void TestAes::differential()
             QCOMPARE(written, int(expected.size()));
             if (QByteArray(out.data(), written) != expected)
                 QFAIL(qPrintable(QString("case %1: length %2, key %3, iv %4")
-                                     .arg(n).arg(length)
+                                     .arg(n)
+                                     .arg(length)
                                      .arg(QString(key.toHex()), QString(iv.toHex()))));
             if (cbc) {
                 QCOMPARE(ivBuffer, expected.right(16));
@@ -718,7 +725,8 @@ void TestAes::differential()
             QCOMPARE(read, expectedCount);
             if (QByteArray(reinterpret_cast<const char *>(out.data()), length) != expected)
                 QFAIL(qPrintable(QString("case %1: length %2, key %3, iv %4")
-                                     .arg(n).arg(length)
+                                     .arg(n)
+                                     .arg(length)
                                      .arg(QString(key.toHex()), QString(iv.toHex()))));
             if (cbc)
                 QCOMPARE(ivBuffer, length > 0 ? cipherText.right(16) : iv);
@@ -750,8 +758,8 @@ void TestAes::pathsAgree_data()
     const char *names[] = {"encryptEcb", "decryptEcb", "encryptCbc", "decryptCbc"};
     for (int op = EncryptEcb; op <= DecryptCbc; ++op)
         for (bool inPlace : {false, true})
-            QTest::newRow(qPrintable(QString("%1, %2").arg(names[op],
-                                                           inPlace ? "in place" : "separate output")))
+            QTest::newRow(qPrintable(
+                QString("%1, %2").arg(names[op], inPlace ? "in place" : "separate output")))
                 << op << inPlace;
 }
 
@@ -780,17 +788,19 @@ void TestAes::pathsAgree()
             // A valid last padding byte now and then, so both outcomes occur.
             QByteArray plain = randomBytes(rng, length);
             plain[length - 1] = char(randomInt(rng, 0, 16));
-            EvpReference reference(qPrintable(QString("AES-%1-%2").arg(keyLength * 8)
-                                                  .arg(op == DecryptCbc ? "CBC" : "ECB")));
+            EvpReference reference(qPrintable(
+                QString("AES-%1-%2").arg(keyLength * 8).arg(op == DecryptCbc ? "CBC" : "ECB")));
             input = reference.run(true, key, op == DecryptCbc ? iv : QByteArray(), plain);
         }
         const Outcome hardware = runOperation(false, key, op, input, iv, inPlace);
         const Outcome portable = runOperation(true, key, op, input, iv, inPlace);
         if (!(hardware == portable))
             QFAIL(qPrintable(QString("case %1: length %2, key %3, iv %4, result %5 / %6")
-                                 .arg(n).arg(length)
+                                 .arg(n)
+                                 .arg(length)
                                  .arg(QString(key.toHex()), QString(iv.toHex()))
-                                 .arg(hardware.result).arg(portable.result)));
+                                 .arg(hardware.result)
+                                 .arg(portable.result)));
         if (inPlace) {
             // Writing over the input gives what a separate output receives.
             const Outcome separate = runOperation(true, key, op, input, iv, false);

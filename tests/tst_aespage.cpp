@@ -20,8 +20,8 @@
 namespace {
 
 const QString keyMessage = QStringLiteral("密钥长度只允许为128、192或256位！");
-const QString invalidMessage =
-    QStringLiteral("待解密数据不是有效的base64字符串或十六进制。\n十六进制举例：0x12,0x34，则填1234。");
+const QString invalidMessage = QStringLiteral(
+    "待解密数据不是有效的base64字符串或十六进制。\n十六进制举例：0x12,0x34，则填1234。");
 const QString failedStatus = QStringLiteral("小主，我尽力了，实在无法解密！！！");
 const QString defaultIv = QStringLiteral("7306158249371560");
 
@@ -114,9 +114,12 @@ void TestAesPage::keyLength_data()
     QTest::addColumn<QString>("bits");
     QTest::addColumn<bool>("accepted");
     QTest::newRow("16 ASCII, AES-128") << QStringLiteral("0123456789abcdef") << "128" << true;
-    QTest::newRow("24 ASCII, AES-192") << QStringLiteral("0123456789abcdefghijklmn") << "192" << true;
-    QTest::newRow("32 ASCII, AES-256") << QStringLiteral("0123456789abcdefghijklmnopqrstuv") << "256" << true;
-    QTest::newRow("8 Chinese = 24 bytes") << QStringLiteral("加解密工具小主你好") .left(8) << "192" << true;
+    QTest::newRow("24 ASCII, AES-192")
+        << QStringLiteral("0123456789abcdefghijklmn") << "192" << true;
+    QTest::newRow("32 ASCII, AES-256")
+        << QStringLiteral("0123456789abcdefghijklmnopqrstuv") << "256" << true;
+    QTest::newRow("8 Chinese = 24 bytes")
+        << QStringLiteral("加解密工具小主你好").left(8) << "192" << true;
     QTest::newRow("17 ASCII") << QStringLiteral("0123456789abcdefg") << "136" << false;
     QTest::newRow("empty") << QString() << "0" << false;
     QTest::newRow("6 Chinese = 18 bytes") << QStringLiteral("加解密工具好") << "144" << false;
@@ -172,7 +175,8 @@ void TestAesPage::roundTrip_data()
     QTest::addColumn<bool>("base64Out");
     QTest::addColumn<QString>("plain");
 
-    const QString keys[] = {QStringLiteral("k16-abcdefghijkl"), QStringLiteral("k24-abcdefghijklmnopqrst"),
+    const QString keys[] = {QStringLiteral("k16-abcdefghijkl"),
+                            QStringLiteral("k24-abcdefghijklmnopqrst"),
                             QStringLiteral("k32-abcdefghijklmnopqrstuvwxyz01")};
     // 3 bytes: one block; 16 bytes: a whole padding block (two blocks, even);
     // 40 bytes of Chinese and ASCII: three blocks.
@@ -204,7 +208,8 @@ void TestAesPage::roundTrip()
     page.setup(cbc, key, base64Out, QStringLiteral("an IV, 16 chars."));
     const QString cipherText = page.run(page.encrypt, plain);
     const qsizetype bytes = 16 * (plain.toUtf8().size() / 16 + 1);
-    QCOMPARE(page.statusTexts(), QStringList({QStringLiteral("加密中..."), QStringLiteral("加密完成！")}));
+    QCOMPARE(page.statusTexts(),
+             QStringList({QStringLiteral("加密中..."), QStringLiteral("加密完成！")}));
     if (base64Out) {
         QCOMPARE(cipherText.size(), 4 * ((bytes + 2) / 3));
         QCOMPARE(page.counter(), counterTexts("解密字符串：", cipherText.size(), "位"));
@@ -239,8 +244,8 @@ void TestAesPage::matchesOpenSSL_data()
             for (int length : lengths) {
                 // An empty box is refused; the empty row is a single space.
                 const QString plain = length ? randomPrintable(rng, length) : QStringLiteral(" ");
-                QTest::addRow("random %d: %s AES-%d, %d bytes", ++n, cbc ? "CBC" : "ECB", keySize * 8,
-                              int(plain.size()))
+                QTest::addRow("random %d: %s AES-%d, %d bytes", ++n, cbc ? "CBC" : "ECB",
+                              keySize * 8, int(plain.size()))
                     << cbc << randomPrintable(rng, keySize) << randomPrintable(rng, 16) << plain;
             }
 }
@@ -259,7 +264,8 @@ void TestAesPage::matchesOpenSSL()
     QCOMPARE(ours.toHex(), theirs.toHex());
 
     page.setup(cbc, key, true, iv);
-    QCOMPARE(QByteArray::fromBase64(page.run(page.encrypt, plain).toLatin1()).toHex(), theirs.toHex());
+    QCOMPARE(QByteArray::fromBase64(page.run(page.encrypt, plain).toLatin1()).toHex(),
+             theirs.toHex());
 }
 
 void TestAesPage::ivFallsBackToDefault_data()
@@ -314,7 +320,8 @@ void TestAesPage::reRenderSwitch()
     const QString spaced = page.dec->toPlainText();
     QCOMPARE(spaced.size(), 16 * 3 - 1);
     QCOMPARE(spaced.split(QLatin1Char(' ')).size(), 16);
-    QCOMPARE(fromHexText(QString(spaced).remove(QLatin1Char(' '))), QByteArray::fromBase64(base64.toLatin1()));
+    QCOMPARE(fromHexText(QString(spaced).remove(QLatin1Char(' '))),
+             QByteArray::fromBase64(base64.toLatin1()));
     QCOMPARE(page.counter(), counterTexts("解密十六进制：", 16, "个字节"));
 
     page.code->setCurrentIndex(0);
@@ -346,13 +353,14 @@ void TestAesPage::refusedInput_data()
     QTest::addColumn<bool>("encrypting");
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("message");
-    QTest::newRow("encrypt, empty box") << true << QString()
-                                        << QStringLiteral("没有可加密的数据！\n请输入后，继续操作。");
-    QTest::newRow("decrypt, empty box") << false << QString()
-                                        << QStringLiteral("没有可解密的数据！\n请输入后，继续操作。");
+    QTest::newRow("encrypt, empty box")
+        << true << QString() << QStringLiteral("没有可加密的数据！\n请输入后，继续操作。");
+    QTest::newRow("decrypt, empty box")
+        << false << QString() << QStringLiteral("没有可解密的数据！\n请输入后，继续操作。");
     QTest::newRow("decrypt, comma") << false << QStringLiteral("12,34") << invalidMessage;
     QTest::newRow("decrypt, 0x prefix") << false << QStringLiteral("0x12345678") << invalidMessage;
-    QTest::newRow("decrypt, not a multiple of four") << false << QStringLiteral("YWJ") << invalidMessage;
+    QTest::newRow("decrypt, not a multiple of four")
+        << false << QStringLiteral("YWJ") << invalidMessage;
 }
 
 void TestAesPage::refusedInput()
@@ -379,10 +387,13 @@ void TestAesPage::decryptionFailure_data()
     const QString base64 = QStringLiteral("base64模式解密中...");
     const QString hex = QStringLiteral("十六进制模式解密中...");
 
-    QTest::newRow("Base64 of 3 bytes, not hex") << QStringLiteral("YWJj") << QStringList{base64, hex, failedStatus};
-    QTest::newRow("hex of 2 bytes") << QStringLiteral("AAAA") << QStringList{base64, hex, failedStatus};
+    QTest::newRow("Base64 of 3 bytes, not hex")
+        << QStringLiteral("YWJj") << QStringList{base64, hex, failedStatus};
+    QTest::newRow("hex of 2 bytes")
+        << QStringLiteral("AAAA") << QStringList{base64, hex, failedStatus};
     // One block of zeros never passes the padding check with this key.
-    QTest::newRow("one zero block as hex, wrong key") << QString(32, QLatin1Char('0')) << QStringList{hex, failedStatus};
+    QTest::newRow("one zero block as hex, wrong key")
+        << QString(32, QLatin1Char('0')) << QStringList{hex, failedStatus};
 }
 
 void TestAesPage::decryptionFailure()
@@ -392,7 +403,8 @@ void TestAesPage::decryptionFailure()
 
     const QString key = QStringLiteral("0123456789abcdef");
     if (input.startsWith(QLatin1Char('0')))
-        QVERIFY(aesLastDecryptedByte(true, key.toUtf8(), defaultIv.toUtf8(), QByteArray(16, '\0')) > 16);
+        QVERIFY(aesLastDecryptedByte(true, key.toUtf8(), defaultIv.toUtf8(), QByteArray(16, '\0')) >
+                16);
 
     AesPage page;
     MessageBoxAnswerer boxes;
@@ -427,11 +439,11 @@ void TestAesPage::evenBlockHexDecryptsAsHex()
         MessageBoxAnswerer boxes;
         page.setup(true, QString::fromLatin1(key), true);
         // Spaces and line breaks do not change what the text is.
-        const QString typed = QString::fromLatin1(hexText.left(20)) + QStringLiteral(" \n ")
-                            + QString::fromLatin1(hexText.mid(20));
+        const QString typed = QString::fromLatin1(hexText.left(20)) + QStringLiteral(" \n ") +
+                              QString::fromLatin1(hexText.mid(20));
         QCOMPARE(page.run(page.decrypt, typed), QString::fromLatin1(plain));
-        QCOMPARE(page.statusTexts(),
-                 QStringList({QStringLiteral("十六进制模式解密中..."), QStringLiteral("解密完成！")}));
+        QCOMPARE(page.statusTexts(), QStringList({QStringLiteral("十六进制模式解密中..."),
+                                                  QStringLiteral("解密完成！")}));
         QCOMPARE(page.counter(), counterTexts("解密字符串：", plain.size(), "位"));
         QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
     }
@@ -440,8 +452,10 @@ void TestAesPage::evenBlockHexDecryptsAsHex()
 
 void TestAesPage::lineWrappedBase64()
 {
-    const QString plain = QStringLiteral("A secret of some length, long enough for several lines of Base64 "
-                                         "once it is encrypted and encoded: 高级加密标准。").repeated(2);
+    const QString plain =
+        QStringLiteral("A secret of some length, long enough for several lines of Base64 "
+                       "once it is encrypted and encoded: 高级加密标准。")
+            .repeated(2);
     AesPage page;
     MessageBoxAnswerer boxes;
     page.setup(true, QStringLiteral("0123456789abcdefghijklmnopqrstuv"), true);
@@ -453,8 +467,8 @@ void TestAesPage::lineWrappedBase64()
         for (int i = 0; i < base64.size(); i += 64)
             wrapped += base64.mid(i, 64) + newline;
         QCOMPARE(page.run(page.decrypt, wrapped), plain);
-        QCOMPARE(page.statusTexts(),
-                 QStringList({QStringLiteral("base64模式解密中..."), QStringLiteral("解密完成！")}));
+        QCOMPARE(page.statusTexts(), QStringList({QStringLiteral("base64模式解密中..."),
+                                                  QStringLiteral("解密完成！")}));
     }
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
@@ -473,23 +487,24 @@ void TestAesPage::allocationFailure_data()
     const QString decryptLine = QStringLiteral("Unable to allocate memory for decryptStr");
     // Hex digits of one whole block: decrypted as hex only.
     const QString oneBlockHex = QStringLiteral("A1E1A5F8A1D4C8B4B9D6A2C3F1E0D9C8");
-    QTest::newRow("encrypt: cipher text buffer") << true << true << "abc" << QByteArray("encryptStr") << 1
-                                                 << "Unable to allocate memory for encryptStr\n" << QStringList();
-    QTest::newRow("encrypt: Base64 buffer") << true << true << "abc" << QByteArray("base64") << 1
-                                            << base64Line
-                                            << QStringList{QStringLiteral("加密中...")};
-    QTest::newRow("decrypt: Base64 decoding buffer") << false << true << "YWJjZGVm"
-                                                     << QByteArray("base64") << 1 << base64Line
-                                                     << QStringList();
-    QTest::newRow("decrypt: Base64 attempt's buffer") << false << true << "YWJjZGVm"
-                                                      << QByteArray("decryptStr") << 1 << decryptLine
-                                                      << QStringList();
-    QTest::newRow("decrypt: hex retry's buffer") << false << true << "AAAA"
-                                                 << QByteArray("decryptStr") << 2 << decryptLine
-                                                 << QStringList{QStringLiteral("base64模式解密中...")};
-    QTest::newRow("decrypt: buffer for hex cipher text") << false << true << oneBlockHex
-                                                         << QByteArray("decryptStr") << 1 << decryptLine
-                                                         << QStringList();
+    QTest::newRow("encrypt: cipher text buffer")
+        << true << true << "abc" << QByteArray("encryptStr") << 1
+        << "Unable to allocate memory for encryptStr\n"
+        << QStringList();
+    QTest::newRow("encrypt: Base64 buffer")
+        << true << true << "abc" << QByteArray("base64") << 1 << base64Line
+        << QStringList{QStringLiteral("加密中...")};
+    QTest::newRow("decrypt: Base64 decoding buffer")
+        << false << true << "YWJjZGVm" << QByteArray("base64") << 1 << base64Line << QStringList();
+    QTest::newRow("decrypt: Base64 attempt's buffer")
+        << false << true << "YWJjZGVm" << QByteArray("decryptStr") << 1 << decryptLine
+        << QStringList();
+    QTest::newRow("decrypt: hex retry's buffer")
+        << false << true << "AAAA" << QByteArray("decryptStr") << 2 << decryptLine
+        << QStringList{QStringLiteral("base64模式解密中...")};
+    QTest::newRow("decrypt: buffer for hex cipher text")
+        << false << true << oneBlockHex << QByteArray("decryptStr") << 1 << decryptLine
+        << QStringList();
 }
 
 // A buffer that cannot be had ends the press: its debug line, no write into

@@ -22,9 +22,10 @@
 
 namespace {
 
-const QString hexMessage = QStringLiteral("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。");
-const QString invalidBase64Message =
-    QStringLiteral("待解码数据不是有效的base64字符串或十六进制。\n十六进制举例：0x12,0x34，则填1234。");
+const QString hexMessage =
+    QStringLiteral("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。");
+const QString invalidBase64Message = QStringLiteral(
+    "待解码数据不是有效的base64字符串或十六进制。\n十六进制举例：0x12,0x34，则填1234。");
 
 struct Base64Page : PageFixture
 {
@@ -61,8 +62,10 @@ struct Base64Page : PageFixture
     }
 };
 
-const QStringList encodingStatuses = {QStringLiteral("base64编码中..."), QStringLiteral("base64编码完成！")};
-const QStringList decodingStatuses = {QStringLiteral("base64解码中..."), QStringLiteral("base64解码完成！")};
+const QStringList encodingStatuses = {QStringLiteral("base64编码中..."),
+                                      QStringLiteral("base64编码完成！")};
+const QStringList decodingStatuses = {QStringLiteral("base64解码中..."),
+                                      QStringLiteral("base64解码完成！")};
 
 } // namespace
 
@@ -122,7 +125,8 @@ void TestBase64Page::encode_data()
     QTest::newRow("RFC 4648 section 10: foob") << "foob" << false << false << "Zm9vYg==";
     QTest::newRow("RFC 4648 section 10: fooba") << "fooba" << false << false << "Zm9vYmE=";
     QTest::newRow("RFC 4648 section 10: foobar") << "foobar" << false << false << "Zm9vYmFy";
-    QTest::newRow("RFC 4648 section 10: foobar as hex") << "66 6F 6F 62 61 72" << true << false << "Zm9vYmFy";
+    QTest::newRow("RFC 4648 section 10: foobar as hex")
+        << "66 6F 6F 62 61 72" << true << false << "Zm9vYmFy";
 }
 
 void TestBase64Page::encode()
@@ -175,12 +179,13 @@ void TestBase64Page::decode_data()
         pem += base64.mid(i, 64) + QLatin1Char('\n');
     QTest::newRow("line-wrapped, 76 with CRLF") << mail << false << binary;
     QTest::newRow("line-wrapped, 64 with LF") << pem << false << binary;
-    QTest::newRow("spaces around and inside") << QStringLiteral("  YW Jj\n") << false << QByteArray("abc");
+    QTest::newRow("spaces around and inside")
+        << QStringLiteral("  YW Jj\n") << false << QByteArray("abc");
     // Hex digits of "YWJj" with a line break between two characters' bytes,
     // and the bytes of a line break itself (0A) inside the Base64 text.
     QTest::newRow("hex input, wrapped") << "5957\n4A6A" << true << QByteArray("abc");
-    QTest::newRow("hex input holding a line break") << "59 57 0A 4A 6A 59 51 3D" << true
-                                                    << QByteArray("abca");
+    QTest::newRow("hex input holding a line break")
+        << "59 57 0A 4A 6A 59 51 3D" << true << QByteArray("abca");
 }
 
 void TestBase64Page::decode()
@@ -255,15 +260,17 @@ void TestBase64Page::refused_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<bool>("hexIn");
     QTest::addColumn<QString>("message");
-    QTest::newRow("encode, empty box") << true << QString() << false
-                                       << QStringLiteral("没有可编码的数据！\n请输入后，继续操作。");
-    QTest::newRow("decode, empty box") << false << QString() << false
-                                       << QStringLiteral("没有可解码的数据！\n请输入后，继续操作。");
+    QTest::newRow("encode, empty box")
+        << true << QString() << false << QStringLiteral("没有可编码的数据！\n请输入后，继续操作。");
+    QTest::newRow("decode, empty box")
+        << false << QString() << false
+        << QStringLiteral("没有可解码的数据！\n请输入后，继续操作。");
     QTest::newRow("decode, YWJ") << false << QStringLiteral("YWJ") << false << invalidBase64Message;
     QTest::newRow("decode, YQ=") << false << QStringLiteral("YQ=") << false << invalidBase64Message;
-    QTest::newRow("decode, comma") << false << QStringLiteral("YW,j") << false << invalidBase64Message;
-    QTest::newRow("decode, hex input 595745") << false << QStringLiteral("595745") << true
-                                              << invalidBase64Message;
+    QTest::newRow("decode, comma")
+        << false << QStringLiteral("YW,j") << false << invalidBase64Message;
+    QTest::newRow("decode, hex input 595745")
+        << false << QStringLiteral("595745") << true << invalidBase64Message;
 }
 
 void TestBase64Page::refused()
@@ -294,9 +301,12 @@ void TestBase64Page::inputCodeSwitch_data()
     QTest::addColumn<QString>("asHex");
     QTest::addColumn<int>("bytes");
     QTest::addColumn<int>("backAsString");
-    QTest::newRow("hello") << "hello" << "68 65 6C 6C 6F" << 5 << 14;
-    QTest::newRow("abc, all hex digits") << "abc" << "AB 0C" << 2 << 5;
-    QTest::newRow("hex, normalised") << " 0a1B\n2c " << "0A 1B 2C" << 3 << 8;
+    QTest::newRow("hello") << "hello"
+                           << "68 65 6C 6C 6F" << 5 << 14;
+    QTest::newRow("abc, all hex digits") << "abc"
+                                         << "AB 0C" << 2 << 5;
+    QTest::newRow("hex, normalised") << " 0a1B\n2c "
+                                     << "0A 1B 2C" << 3 << 8;
     QTest::newRow("Chinese") << QStringLiteral("编") << "E7 BC 96" << 3 << 8;
 }
 
@@ -339,10 +349,14 @@ void TestBase64Page::hexGuard_data()
     QTest::addColumn<bool>("paste");
     QTest::addColumn<QString>("left");
     QTest::addColumn<int>("bytes");
-    QTest::newRow("g typed after 12") << "12" << "g" << false << "12" << 1;
-    QTest::newRow("xyz pasted after valid hex") << "61 62" << "xyz" << true << "61 62" << 2;
-    QTest::newRow("pasted hex with a bad tail") << "61" << " 62 6z" << true << "61 62 6" << 3;
-    QTest::newRow("valid digits typed") << "61" << " 6a" << false << "61 6a" << 2;
+    QTest::newRow("g typed after 12") << "12"
+                                      << "g" << false << "12" << 1;
+    QTest::newRow("xyz pasted after valid hex") << "61 62"
+                                                << "xyz" << true << "61 62" << 2;
+    QTest::newRow("pasted hex with a bad tail") << "61"
+                                                << " 62 6z" << true << "61 62 6" << 3;
+    QTest::newRow("valid digits typed") << "61"
+                                        << " 6a" << false << "61 6a" << 2;
 }
 
 void TestBase64Page::hexGuard()
@@ -414,7 +428,8 @@ void TestBase64Page::allocationFailure()
             QTest::mouseClick(button, Qt::LeftButton);
             QVERIFY(refusal.fired());
         }
-        QCOMPARE(debug.debugLines(), QStringList{QStringLiteral("Unable to allocate memory for base64\n")});
+        QCOMPARE(debug.debugLines(),
+                 QStringList{QStringLiteral("Unable to allocate memory for base64\n")});
         QCOMPARE(page.statusTexts(), QStringList{button == page.encode ? encodingStatuses.first()
                                                                        : decodingStatuses.first()});
         QCOMPARE(page.dec->toPlainText(), QStringLiteral("before"));

@@ -73,8 +73,8 @@ QByteArray encodeExact(const QByteArray &bytes)
     std::unique_ptr<char[]> out(new char[size + kCanarySize]);
     std::memset(out.get(), kCanary, size + kCanarySize);
     char *r = base64Encode(bytes.constData(), out.get(), int(bytes.size()));
-    if (r != out.get() || out[size - 1] != '\0' || !canaryIntact(out.get() + size)
-        || int(std::strlen(out.get())) != size - 1)
+    if (r != out.get() || out[size - 1] != '\0' || !canaryIntact(out.get() + size) ||
+        int(std::strlen(out.get())) != size - 1)
         return QByteArray("<out of bounds>");
     return QByteArray(out.get());
 }
@@ -91,8 +91,8 @@ QByteArray randomBytes(qsizetype n, quint32 seed)
 // The validators' patterns, matched the reference way on small texts.
 bool regexHex(const QString &stripped)
 {
-    static const QRegularExpression re(QRegularExpression::anchoredPattern(
-        QStringLiteral("([A-Fa-f0-9])+")));
+    static const QRegularExpression re(
+        QRegularExpression::anchoredPattern(QStringLiteral("([A-Fa-f0-9])+")));
     return re.match(stripped).hasMatch();
 }
 
@@ -173,8 +173,8 @@ void TestCodec::bytesToHexStr_data()
     QTest::newRow("separator upper-cased with the text")
         << hexBytes("00AB") << 16 << true << QChar(u'x') << "00XAB";
     QTest::newRow("radix 10") << hexBytes("05FF") << 10 << true << space << "05 255";
-    QTest::newRow("radix 2 wider than the field") << hexBytes("0501") << 2 << false << space
-                                                  << "10101";
+    QTest::newRow("radix 2 wider than the field")
+        << hexBytes("0501") << 2 << false << space << "10101";
 }
 
 void TestCodec::bytesToHexStr()
@@ -214,11 +214,10 @@ void TestCodec::groupHexStr_data()
     QTest::newRow("single character") << "a" << 2 << space << "a";
     QTest::newRow("odd count, last group short") << "abc" << 2 << space << "ab c";
     QTest::newRow("one whole group") << "ab" << 2 << space << "ab";
-    QTest::newRow("spaces and a line break around") << " a1b2\n c3 " << 2 << space
-                                                    << "a1 b2 c3";
+    QTest::newRow("spaces and a line break around") << " a1b2\n c3 " << 2 << space << "a1 b2 c3";
     QTest::newRow("regrouped from the start") << "A 1B2" << 2 << space << "A1 B2";
-    QTest::newRow("Unicode whitespace removed") << QString::fromUtf16(u"a\u3000b\u00A0c\u2028d")
-                                                << 2 << space << "ab cd";
+    QTest::newRow("Unicode whitespace removed")
+        << QString::fromUtf16(u"a\u3000b\u00A0c\u2028d") << 2 << space << "ab cd";
     QTest::newRow("empty text") << "" << 2 << space << "";
     QTest::newRow("only whitespace") << " \t\n " << 2 << space << "";
     QTest::newRow("groups of three, comma") << "abcdefg" << 3 << QChar(u',') << "abc,def,g";
@@ -244,8 +243,8 @@ void TestCodec::hexStrToBytes_data()
 
     const QChar space(u' ');
     QTest::newRow("spaced pairs") << "61 62 63" << 16 << space << QByteArray("abc");
-    QTest::newRow("whitespace runs collapse") << " 61 \t 62\n\n63 " << 16 << space
-                                              << QByteArray("abc");
+    QTest::newRow("whitespace runs collapse")
+        << " 61 \t 62\n\n63 " << 16 << space << QByteArray("abc");
     QTest::newRow("lower case") << "ff 0a" << 16 << space << hexBytes("FF0A");
     QTest::newRow("three digits up to 255") << "0FF" << 16 << space << hexBytes("FF");
     QTest::newRow("value above 255") << "61 100" << 16 << space << QByteArray();
@@ -365,8 +364,8 @@ void TestCodec::base64Decode_data()
     QTest::newRow("stray space inside") << QByteArray("YW Jj") << hexBytes("616FC9");
     QTest::newRow("stray line break inside") << QByteArray("YW\nJj") << hexBytes("616FC9");
     QTest::newRow("whitespace around") << QByteArray(" YWJj\n") << hexBytes("FD85898F");
-    QTest::newRow("plain text, short last group") << QByteArray("hello world")
-                                                  << hexBytes("85E965A3FC28AE57");
+    QTest::newRow("plain text, short last group")
+        << QByteArray("hello world") << hexBytes("85E965A3FC28AE57");
     QTest::newRow("UTF-8 bytes") << QByteArray("\xE4\xB8\xAD\xE6") << hexBytes("FFFFFF");
     QTest::newRow("= in the first place") << QByteArray("=AAA") << hexBytes("FC0000");
     QTest::newRow("= in the second place") << QByteArray("A=AA") << hexBytes("03F000");
@@ -462,8 +461,7 @@ void TestCodec::isBase64Str_data()
     QTest::newRow("+ and /") << "+/+/" << true;
     QTest::newRow("padding, then whitespace") << "YQ== \n" << true;
     QTest::newRow("Unicode whitespace inside") << QString::fromUtf16(u"YW\u3000Jj") << true;
-    QTest::newRow("hex cipher text of one block")
-        << "00112233445566778899AABBCCDDEEFF" << true;
+    QTest::newRow("hex cipher text of one block") << "00112233445566778899AABBCCDDEEFF" << true;
     QTest::newRow("YWJ") << "YWJ" << false;
     QTest::newRow("YQ=") << "YQ=" << false;
     QTest::newRow("empty text") << "" << false;
@@ -494,7 +492,8 @@ void TestCodec::hexDigitOrSpaceEveryUnit()
     // calls whitespace, so the guard, the validators and the reading agree.
     for (int u = 0; u <= 0xFFFF; ++u) {
         const QChar c{char16_t(u)};
-        const bool digit = (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+        const bool digit =
+            (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
         if (::isHexDigitOrSpace(c) != (digit || c.isSpace()))
             QFAIL(qPrintable(QStringLiteral("U+%1").arg(u, 4, 16, QLatin1Char('0'))));
     }
@@ -506,9 +505,10 @@ void TestCodec::removeAsciiWhitespace_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::newRow("empty") << QByteArray() << QByteArray();
-    QTest::newRow("every ASCII whitespace byte") << QByteArray("Y W\tJ\nj\v\f\r") << QByteArray("YWJj");
-    QTest::newRow("NEL, NBSP and separators stay") << QByteArray("\x85\xA0\x1C\x1F")
-                                                   << QByteArray("\x85\xA0\x1C\x1F");
+    QTest::newRow("every ASCII whitespace byte")
+        << QByteArray("Y W\tJ\nj\v\f\r") << QByteArray("YWJj");
+    QTest::newRow("NEL, NBSP and separators stay")
+        << QByteArray("\x85\xA0\x1C\x1F") << QByteArray("\x85\xA0\x1C\x1F");
     QTest::newRow("zero bytes stay") << QByteArray("a\0 b", 4) << QByteArray("a\0b", 3);
 }
 
@@ -586,8 +586,7 @@ void TestCodec::switchHexBase64_data()
     QTest::newRow("not hex: cleared") << "hello" << toBase64 << "" << 0;
     QTest::newRow("empty box to base64") << "" << toBase64 << "" << 0;
     QTest::newRow("empty box to hex") << "" << toHex << "" << 0;
-    QTest::newRow("plain text to hex") << "hello world" << toHex << "85 E9 65 A3 FC 28 AE 57"
-                                       << 8;
+    QTest::newRow("plain text to hex") << "hello world" << toHex << "85 E9 65 A3 FC 28 AE 57" << 8;
     QTest::newRow("short last group to hex") << "YQ" << toHex << "61" << 1;
 }
 
@@ -616,10 +615,8 @@ void TestCodec::switchStringHex_data()
     const QString toHex = QStringLiteral("十六进制");
     QTest::newRow("abc to hex") << "abc" << toHex << "61 62 63" << 3;
     QTest::newRow("61 00 62 to string") << "61 00 62" << toString << "a" << 3;
-    QTest::newRow("Chinese character to hex") << QStringLiteral("中") << toHex << "E4 B8 AD"
-                                              << 3;
-    QTest::newRow("Chinese character back") << "E4 B8 AD" << toString << QStringLiteral("中")
-                                            << 3;
+    QTest::newRow("Chinese character to hex") << QStringLiteral("中") << toHex << "E4 B8 AD" << 3;
+    QTest::newRow("Chinese character back") << "E4 B8 AD" << toString << QStringLiteral("中") << 3;
     QTest::newRow("whitespace is encoded too") << "a b\n" << toHex << "61 20 62 0A" << 4;
     QTest::newRow("not hex: cleared") << "xyz" << toString << "" << 0;
     QTest::newRow("empty box to string") << "" << toString << "" << 0;
@@ -647,7 +644,8 @@ void TestCodec::workBufferFailure_data()
     QTest::addColumn<QByteArray>("buffer");
     QTest::addColumn<QString>("debugLine");
 
-    QTest::newRow("to base64") << "61 62 63" << "base64" << QByteArray("base64")
+    QTest::newRow("to base64") << "61 62 63"
+                               << "base64" << QByteArray("base64")
                                << "Unable to allocate memory for base64\n";
     QTest::newRow("to hex") << "YWJj" << QStringLiteral("十六进制") << QByteArray("hex")
                             << "Unable to allocate memory for hex\n";

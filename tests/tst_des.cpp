@@ -131,7 +131,9 @@ const char *const substitutionTable[19][3] = {
 
 const QByteArray fips81Key = fromHex("0123456789ABCDEF");
 const QByteArray fips81Plain("Now is the time for all ");
-const QByteArray fips81Cipher = fromHex("3FA40E8A984D4815" "6A271787AB8883F9" "893D51EC4B563B53");
+const QByteArray fips81Cipher = fromHex("3FA40E8A984D4815"
+                                        "6A271787AB8883F9"
+                                        "893D51EC4B563B53");
 
 } // namespace
 
@@ -237,8 +239,8 @@ void TestDes::tripleDesKnownAnswers_data()
         << fips81Key << fromHex("23456789ABCDEF01") << fips81Plain
         << fromHex("B7835779EE26ACB75D2731A8D9B401623DD3FC69A08CC6D9");
     QTest::newRow("two-key EDE, one block")
-        << fromHex("FEDCBA9876543210") << fromHex("0123456789ABCDEF")
-        << fromHex("0123456789ABCDEF") << fromHex("E02E4FD4DC850651");
+        << fromHex("FEDCBA9876543210") << fromHex("0123456789ABCDEF") << fromHex("0123456789ABCDEF")
+        << fromHex("E02E4FD4DC850651");
 }
 
 void TestDes::tripleDesKnownAnswers()
@@ -269,7 +271,8 @@ void TestDes::bufferLengths()
     QFETCH(int, length);
     const QByteArray data = QByteArray("The quick brown fox jumps").left(length);
     Keyed keyed(fromHex("133457799BBCDFF1"), fromHex("0E329232EA6D0D73"));
-    for (auto [encrypt, decrypt] : {std::pair{EncryptDes, DecryptDes}, {Encrypt3Des, Decrypt3Des}}) {
+    for (auto [encrypt, decrypt] :
+         {std::pair{EncryptDes, DecryptDes}, {Encrypt3Des, Decrypt3Des}}) {
         const QByteArray cipherText = keyed.runChecked(encrypt, data);
         if (QTest::currentTestFailed())
             return;
@@ -377,8 +380,8 @@ void TestDes::differential()
     QVERIFY(reference.isValid());
     std::mt19937_64 rng(differentialSeed() ^ (triple << 1 | encrypt));
     const int cases = differentialCases(20000);
-    const Operation op = triple ? (encrypt ? Encrypt3Des : Decrypt3Des)
-                                : (encrypt ? EncryptDes : DecryptDes);
+    const Operation op =
+        triple ? (encrypt ? Encrypt3Des : Decrypt3Des) : (encrypt ? EncryptDes : DecryptDes);
 
     for (int n = 0; n < cases; ++n) {
         const QByteArray k1 = randomBytes(rng, 8);
@@ -386,7 +389,8 @@ void TestDes::differential()
         const QByteArray referenceKey = triple ? k1 + k2 : legacy ? k1 : k1 + k1;
         const int length = randomInt(rng, 0, 1024);
         const QByteArray data = randomBytes(rng, length);
-        const QByteArray expected = reference.run(encrypt, referenceKey, QByteArray(), zeroFilled(data));
+        const QByteArray expected =
+            reference.run(encrypt, referenceKey, QByteArray(), zeroFilled(data));
 
         Keyed keyed(k1, k2);
         const int blocks = (length + 7) / 8;
@@ -397,7 +401,8 @@ void TestDes::differential()
         QCOMPARE(int(out[8 * blocks]), 0);
         if (QByteArray(out.data(), written) != expected)
             QFAIL(qPrintable(QString("case %1: length %2, keys %3 %4")
-                                 .arg(n).arg(length)
+                                 .arg(n)
+                                 .arg(length)
                                  .arg(QString(k1.toHex()), QString(k2.toHex()))));
     }
 }

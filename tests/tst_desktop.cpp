@@ -22,7 +22,6 @@
 #include <QTextEdit>
 #include <QTranslator>
 
-
 namespace {
 
 QAccessibleInterface *accessible(QWidget *widget)
@@ -64,7 +63,8 @@ void TestDesktop::controlsNamedByCaptions_data()
     QTest::addColumn<QString>("label"); // empty: named without a caption beside it
     QTest::addColumn<QString>("name");
 
-    const struct {
+    const struct
+    {
         const char *control;
         const char *label;
         const char *name;
@@ -94,8 +94,8 @@ void TestDesktop::controlsNamedByCaptions_data()
         {"prgFileHASH", "", "文件加载进度"},
     };
     for (const auto &row : rows) {
-        QTest::newRow(row.control) << QString::fromLatin1(row.control) << QString::fromLatin1(row.label)
-                                   << QString::fromUtf8(row.name);
+        QTest::newRow(row.control) << QString::fromLatin1(row.control)
+                                   << QString::fromLatin1(row.label) << QString::fromUtf8(row.name);
     }
 }
 
@@ -129,13 +129,34 @@ void TestDesktop::countersInDescriptions_data()
     QTest::addColumn<QString>("unit");
     QTest::addColumn<QString>("description"); // after the box is set to "41 42 43"
 
-    QTest::newRow("AES input") << "txtEncAES" << "labEncNumAES" << "label_12" << "8位";
-    QTest::newRow("AES result, Base64") << "txtDecAES" << "labDecNumAES" << "labDecUnitAES" << "8位";
-    QTest::newRow("DES input, hex") << "txtEncDES" << "labEncNumDES" << "labEncUnitDES" << "3个字节";
-    QTest::newRow("DES result, hex") << "txtDecDES" << "labDecNumDES" << "labDecUnitDES" << "3个字节";
-    QTest::newRow("Base64 input") << "txtEncBASE64" << "labEncNumBASE64" << "labEncUnitBASE64" << "8位";
-    QTest::newRow("Base64 result") << "txtDecBASE64" << "labDecNumBASE64" << "labDecUnitBASE64" << "6位";
-    QTest::newRow("hash input") << "txtEncHASH" << "labEncNumHASH" << "labEncUnitHASH" << "8位";
+    QTest::newRow("AES input") << "txtEncAES"
+                               << "labEncNumAES"
+                               << "label_12"
+                               << "8位";
+    QTest::newRow("AES result, Base64") << "txtDecAES"
+                                        << "labDecNumAES"
+                                        << "labDecUnitAES"
+                                        << "8位";
+    QTest::newRow("DES input, hex") << "txtEncDES"
+                                    << "labEncNumDES"
+                                    << "labEncUnitDES"
+                                    << "3个字节";
+    QTest::newRow("DES result, hex") << "txtDecDES"
+                                     << "labDecNumDES"
+                                     << "labDecUnitDES"
+                                     << "3个字节";
+    QTest::newRow("Base64 input") << "txtEncBASE64"
+                                  << "labEncNumBASE64"
+                                  << "labEncUnitBASE64"
+                                  << "8位";
+    QTest::newRow("Base64 result") << "txtDecBASE64"
+                                   << "labDecNumBASE64"
+                                   << "labDecUnitBASE64"
+                                   << "6位";
+    QTest::newRow("hash input") << "txtEncHASH"
+                                << "labEncNumHASH"
+                                << "labEncUnitHASH"
+                                << "8位";
 }
 
 // The number and unit under a box reach the listener with the box, and
@@ -152,7 +173,8 @@ void TestDesktop::countersInDescriptions()
     auto *numberLabel = window.findChild<QLabel *>(number);
     auto *unitLabel = window.findChild<QLabel *>(unit);
     QVERIFY(edit && numberLabel && unitLabel);
-    QCOMPARE(accessible(edit)->text(QAccessible::Description), numberLabel->text() + unitLabel->text());
+    QCOMPARE(accessible(edit)->text(QAccessible::Description),
+             numberLabel->text() + unitLabel->text());
 
     edit->setPlainText(QStringLiteral("41 42 43"));
     QCOMPARE(numberLabel->text() + unitLabel->text(), description);
@@ -167,23 +189,29 @@ void TestDesktop::namesFollowCaptions_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("description");
 
-    QTest::newRow("DES input to string") << "cboxInCodeDES" << 0 << "txtEncDES" << "待加解密字符串："
+    QTest::newRow("DES input to string") << "cboxInCodeDES" << 0 << "txtEncDES"
+                                         << "待加解密字符串："
                                          << "23位";
-    QTest::newRow("DES result to Base64") << "cboxOutCodeDES" << 0 << "txtDecDES" << "解密字符串："
+    QTest::newRow("DES result to Base64") << "cboxOutCodeDES" << 0 << "txtDecDES"
+                                          << "解密字符串："
                                           << "0位";
-    QTest::newRow("AES result to hex") << "cboxCModeAES" << 1 << "txtDecAES" << "解密十六进制："
+    QTest::newRow("AES result to hex") << "cboxCModeAES" << 1 << "txtDecAES"
+                                       << "解密十六进制："
                                        << "0个字节";
-    QTest::newRow("Base64 input to hex") << "cboxInCodeBASE64" << 1 << "txtEncBASE64"
-                                         << "待编解码十六进制："
-                                         << QString::number(QStringLiteral(
-                                                "Base64是网络上最常见的用于传输8Bit字节码的编码方式之一，"
-                                                "Base64就是一种基于64个可打印字符来表示二进制数据的方法。")
-                                                                .toUtf8()
-                                                                .size())
-                                                + QStringLiteral("个字节");
+    QTest::newRow("Base64 input to hex")
+        << "cboxInCodeBASE64" << 1 << "txtEncBASE64"
+        << "待编解码十六进制："
+        << QString::number(
+               QStringLiteral("Base64是网络上最常见的用于传输8Bit字节码的编码方式之一，"
+                              "Base64就是一种基于64个可打印字符来表示二进制数据的方法。")
+                   .toUtf8()
+                   .size()) +
+               QStringLiteral("个字节");
     QTest::newRow("Base64 result to hex") << "cboxOutCodeBASE64" << 1 << "txtDecBASE64"
-                                          << "解码十六进制：" << "0个字节";
-    QTest::newRow("hash input to hex") << "cboxInTxtHASH" << 1 << "txtEncHASH" << "待校验十六进制："
+                                          << "解码十六进制："
+                                          << "0个字节";
+    QTest::newRow("hash input to hex") << "cboxInTxtHASH" << 1 << "txtEncHASH"
+                                       << "待校验十六进制："
                                        << "229个字节";
 }
 
@@ -208,7 +236,8 @@ void TestDesktop::namesFollowCaptions()
 void TestDesktop::radioGroupsDescribed()
 {
     MainWindow window;
-    const struct {
+    const struct
+    {
         const char *button;
         const char *text;
         const char *group;

@@ -31,15 +31,17 @@ const QString invalidHexMessage =
     QStringLiteral("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。");
 const QString invalidKeyMessage =
     QStringLiteral("输入数据不是有效的密钥！\n有效密钥范围：0~9、a~z、A~Z。");
-const QString key1NotHex = QStringLiteral("key1不是有效的十六进制。\n十六进制举例：0x12,0x34，则填1234。");
+const QString key1NotHex =
+    QStringLiteral("key1不是有效的十六进制。\n十六进制举例：0x12,0x34，则填1234。");
 const QString key1LengthHex = QStringLiteral("key1长度不对，必须是8字节。\n如：C4E2B9F07D3A5E18。");
 const QString key1LengthChar = QStringLiteral("key1长度不对，必须是8字节。\n如：48201759。");
-const QString key2NotHex = QStringLiteral("key2不是有效的十六进制。\n十六进制举例：0x12,0x34，则填1234。");
+const QString key2NotHex =
+    QStringLiteral("key2不是有效的十六进制。\n十六进制举例：0x12,0x34，则填1234。");
 const QString key2LengthHex = QStringLiteral("key2长度不对，必须是8字节。\n如：C4E2B9F07D3A5E18。");
 const QString key2LengthChar = QStringLiteral("key2长度不对，必须是8字节。\n如：48201759。");
-const QString sameKeys = QStringLiteral(
-    "3DES加解密时，密钥1和密钥2建议不要相同，不然无法发挥3DES的作用。\n"
-    "如果密钥1和密钥2相同，相当于DES加密。请更改后，重新操作。");
+const QString sameKeys =
+    QStringLiteral("3DES加解密时，密钥1和密钥2建议不要相同，不然无法发挥3DES的作用。\n"
+                   "如果密钥1和密钥2相同，相当于DES加密。请更改后，重新操作。");
 const QString nothingToEncrypt = QStringLiteral("没有可加密的数据！\n请输入后，继续操作。");
 const QString nothingToDecrypt = QStringLiteral("没有可解密的数据！\n请输入后，继续操作。");
 
@@ -149,7 +151,8 @@ void TestDesPage::initTestCase()
     QVERIFY(providers->isDefaultLoaded());
     if (legacyProviderLoaded) {
         // FIPS 81 / classic DES example: key 0123456789ABCDEF, "Now is t".
-        QCOMPARE(desZeroFilledReference(hexBytes("0123456789ABCDEF"), hexBytes("4E6F772069732074"), true),
+        QCOMPARE(desZeroFilledReference(hexBytes("0123456789ABCDEF"), hexBytes("4E6F772069732074"),
+                                        true),
                  hexBytes("3FA40E8A984D4815"));
     }
 }
@@ -183,15 +186,16 @@ void TestDesPage::startUp()
     QCOMPARE(page.outCode->currentText(), hexCode);
 
     QCOMPARE(page.input->toPlainText(), QStringLiteral("11 22 33 44 55 66 77 88"));
-    QCOMPARE(page.inputRow(),
-             QStringList({QStringLiteral("待加解密十六进制："), QStringLiteral("8"), QStringLiteral("个字节")}));
+    QCOMPARE(page.inputRow(), QStringList({QStringLiteral("待加解密十六进制："),
+                                           QStringLiteral("8"), QStringLiteral("个字节")}));
     QCOMPARE(page.outputRow(), hexRow(0));
     QVERIFY(page.output->isReadOnly());
     QVERIFY(page.output->toPlainText().isEmpty());
 
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
     QCOMPARE(capture.warnings(), QStringList());
-    QVERIFY(!capture.debugLines().join(QLatin1Char('|')).contains(QStringLiteral("Clicked Button")));
+    QVERIFY(
+        !capture.debugLines().join(QLatin1Char('|')).contains(QStringLiteral("Clicked Button")));
 }
 
 void TestDesPage::algorithmButtons()
@@ -212,9 +216,9 @@ void TestDesPage::algorithmButtons()
     QCOMPARE(page.key1->text(), k1);
     QCOMPARE(page.key2->text(), k2);
 
-    QCOMPARE(capture.takeDebugLines(),
-             QStringList({QStringLiteral("Clicked Button : 3DES"), QStringLiteral("Clicked Button : 3DES"),
-                          QStringLiteral("Clicked Button : 单DES")}));
+    QCOMPARE(capture.takeDebugLines(), QStringList({QStringLiteral("Clicked Button : 3DES"),
+                                                    QStringLiteral("Clicked Button : 3DES"),
+                                                    QStringLiteral("Clicked Button : 单DES")}));
 
     page.keyChar->click();
     page.keyHex->click();
@@ -264,24 +268,37 @@ void TestDesPage::keyGuard_data()
     const QStringList none;
     for (int box : {1, 2}) {
         const QByteArray k = "key " + QByteArray::number(box) + ", ";
-        QTest::newRow(k + "hex form: g removed") << true << box << "12g" << "" << "12"
-                                                 << QStringList{invalidHexMessage};
+        QTest::newRow(k + "hex form: g removed") << true << box << "12g"
+                                                 << ""
+                                                 << "12" << QStringList{invalidHexMessage};
         QTest::newRow(k + "hex form: g typed twice, one message each")
-            << true << box << "1g2g" << "" << "12" << QStringList{invalidHexMessage, invalidHexMessage};
-        QTest::newRow(k + "hex form: spaces accepted") << true << box << "12 34 ab" << "" << "12 34 ab" << none;
-        QTest::newRow(k + "hex form: 17th character refused")
-            << true << box << "0123456789ABCDEF0" << "" << "0123456789ABCDEF" << none;
-        QTest::newRow(k + "hex form: xyz pasted") << true << box << "12" << "xyz" << "12"
-                                                  << QStringList{invalidHexMessage};
-        QTest::newRow(k + "char form: space removed") << false << box << "ab c" << "" << "abc"
-                                                      << QStringList{invalidKeyMessage};
-        QTest::newRow(k + "char form: hyphen removed") << false << box << "ab-" << "" << "ab"
-                                                       << QStringList{invalidKeyMessage};
-        QTest::newRow(k + "char form: ninth character refused")
-            << false << box << "abcdefghi" << "" << "abcdefgh" << none;
-        QTest::newRow(k + "char form: letters and digits") << false << box << "aZ09" << "" << "aZ09" << none;
-        QTest::newRow(k + "char form: -+ pasted") << false << box << "ab" << "-+" << "ab"
-                                                  << QStringList{invalidKeyMessage};
+            << true << box << "1g2g"
+            << ""
+            << "12" << QStringList{invalidHexMessage, invalidHexMessage};
+        QTest::newRow(k + "hex form: spaces accepted") << true << box << "12 34 ab"
+                                                       << ""
+                                                       << "12 34 ab" << none;
+        QTest::newRow(k + "hex form: 17th character refused") << true << box << "0123456789ABCDEF0"
+                                                              << ""
+                                                              << "0123456789ABCDEF" << none;
+        QTest::newRow(k + "hex form: xyz pasted") << true << box << "12"
+                                                  << "xyz"
+                                                  << "12" << QStringList{invalidHexMessage};
+        QTest::newRow(k + "char form: space removed") << false << box << "ab c"
+                                                      << ""
+                                                      << "abc" << QStringList{invalidKeyMessage};
+        QTest::newRow(k + "char form: hyphen removed") << false << box << "ab-"
+                                                       << ""
+                                                       << "ab" << QStringList{invalidKeyMessage};
+        QTest::newRow(k + "char form: ninth character refused") << false << box << "abcdefghi"
+                                                                << ""
+                                                                << "abcdefgh" << none;
+        QTest::newRow(k + "char form: letters and digits") << false << box << "aZ09"
+                                                           << ""
+                                                           << "aZ09" << none;
+        QTest::newRow(k + "char form: -+ pasted") << false << box << "ab"
+                                                  << "-+"
+                                                  << "ab" << QStringList{invalidKeyMessage};
     }
 }
 
@@ -317,7 +334,8 @@ void TestDesPage::keyGuard()
     // The flag is cleared at the end of each run: the next bad edit speaks again.
     edit->clear();
     edit->insert(hexForm ? QStringLiteral("q") : QStringLiteral("!"));
-    QVERIFY2(boxes.takeOnly(hexForm ? invalidHexMessage : invalidKeyMessage), qPrintable(boxes.lastReport()));
+    QVERIFY2(boxes.takeOnly(hexForm ? invalidHexMessage : invalidKeyMessage),
+             qPrintable(boxes.lastReport()));
 }
 
 void TestDesPage::refusedPress_data()
@@ -335,38 +353,47 @@ void TestDesPage::refusedPress_data()
     const QString data = QStringLiteral("11 22");
     // A key text that is not hex can only be in a hex-form box when it was
     // typed in the character form; "~" marks such a text below.
-    QTest::newRow("key1 empty, hex form") << false << true << "" << good2 << data << true << key1NotHex;
-    QTest::newRow("key1 not hex after form switch") << false << true << "~hello123" << good2 << data
-                                                    << true << key1NotHex;
-    QTest::newRow("key1 14 digits") << false << true << "0123456789ABCD" << good2 << data << true
-                                    << key1LengthHex;
-    QTest::newRow("key1 13 digits with spaces") << false << true << "0123 4567 89ABC" << good2 << data
-                                                << false << key1LengthHex;
-    QTest::newRow("key1 7 characters") << false << false << "abcdefg" << "" << data << true << key1LengthChar;
-    QTest::newRow("key1 empty, char form") << false << false << "" << "" << data << false << key1LengthChar;
-    QTest::newRow("key1 checked before key2") << true << true << "" << "" << "" << true << key1NotHex;
-    QTest::newRow("key2 empty, hex form") << true << true << good1 << "" << data << true << key2NotHex;
-    QTest::newRow("key2 not hex after form switch") << true << true << good1 << "~ghijklmn" << data
-                                                    << false << key2NotHex;
-    QTest::newRow("key2 14 digits") << true << true << good1 << "0123456789ABCD" << data << true
-                                    << key2LengthHex;
-    QTest::newRow("key2 7 characters") << true << false << "abcdefgh" << "abcdefg" << data << true
-                                       << key2LengthChar;
-    QTest::newRow("key2 length checked before equality") << true << true << good1 << "0123456789ABCD"
-                                                         << data << true << key2LengthHex;
+    QTest::newRow("key1 empty, hex form")
+        << false << true << "" << good2 << data << true << key1NotHex;
+    QTest::newRow("key1 not hex after form switch")
+        << false << true << "~hello123" << good2 << data << true << key1NotHex;
+    QTest::newRow("key1 14 digits")
+        << false << true << "0123456789ABCD" << good2 << data << true << key1LengthHex;
+    QTest::newRow("key1 13 digits with spaces")
+        << false << true << "0123 4567 89ABC" << good2 << data << false << key1LengthHex;
+    QTest::newRow("key1 7 characters") << false << false << "abcdefg"
+                                       << "" << data << true << key1LengthChar;
+    QTest::newRow("key1 empty, char form") << false << false << ""
+                                           << "" << data << false << key1LengthChar;
+    QTest::newRow("key1 checked before key2") << true << true << ""
+                                              << ""
+                                              << "" << true << key1NotHex;
+    QTest::newRow("key2 empty, hex form")
+        << true << true << good1 << "" << data << true << key2NotHex;
+    QTest::newRow("key2 not hex after form switch")
+        << true << true << good1 << "~ghijklmn" << data << false << key2NotHex;
+    QTest::newRow("key2 14 digits")
+        << true << true << good1 << "0123456789ABCD" << data << true << key2LengthHex;
+    QTest::newRow("key2 7 characters") << true << false << "abcdefgh"
+                                       << "abcdefg" << data << true << key2LengthChar;
+    QTest::newRow("key2 length checked before equality")
+        << true << true << good1 << "0123456789ABCD" << data << true << key2LengthHex;
     QTest::newRow("same keys, hex") << true << true << good1 << good1 << data << true << sameKeys;
-    QTest::newRow("same keys, spelled differently") << true << true << good1 << "0123456789abcdef"
-                                                    << data << false << sameKeys;
-    QTest::newRow("same keys, with zero bytes") << true << true << "0000000000000000" << "0000000000000000"
-                                                << data << true << sameKeys;
-    QTest::newRow("same keys, char form") << true << false << "abcdefgh" << "abcdefgh" << data << true
-                                          << sameKeys;
-    QTest::newRow("same keys checked before empty input") << true << true << good1 << good1 << "" << true
-                                                          << sameKeys;
-    QTest::newRow("encrypt, empty input") << false << true << good1 << "" << "" << true << nothingToEncrypt;
-    QTest::newRow("decrypt, empty input") << false << true << good1 << "" << "" << false << nothingToDecrypt;
-    QTest::newRow("3DES encrypt, empty input") << true << false << "abcdefgh" << "abcdefgi" << "" << true
-                                               << nothingToEncrypt;
+    QTest::newRow("same keys, spelled differently")
+        << true << true << good1 << "0123456789abcdef" << data << false << sameKeys;
+    QTest::newRow("same keys, with zero bytes") << true << true << "0000000000000000"
+                                                << "0000000000000000" << data << true << sameKeys;
+    QTest::newRow("same keys, char form") << true << false << "abcdefgh"
+                                          << "abcdefgh" << data << true << sameKeys;
+    QTest::newRow("same keys checked before empty input")
+        << true << true << good1 << good1 << "" << true << sameKeys;
+    QTest::newRow("encrypt, empty input") << false << true << good1 << ""
+                                          << "" << true << nothingToEncrypt;
+    QTest::newRow("decrypt, empty input") << false << true << good1 << ""
+                                          << "" << false << nothingToDecrypt;
+    QTest::newRow("3DES encrypt, empty input") << true << false << "abcdefgh"
+                                               << "abcdefgi"
+                                               << "" << true << nothingToEncrypt;
 }
 
 // Puts the key texts into the boxes; a leading "~" enters the text in the
@@ -431,30 +458,34 @@ void TestDesPage::acceptedKeys_data()
     QTest::addColumn<QString>("key2");
     QTest::addColumn<QByteArray>("engineKey"); // K1, or K1 || K2
 
-    QTest::newRow("single DES, key 2 empty") << false << true << "9182736455463728" << ""
-                                             << hexBytes("9182736455463728");
-    QTest::newRow("single DES, key 2 not hex") << false << true << "9182736455463728" << "~ghijklmn"
-                                               << hexBytes("9182736455463728");
-    QTest::newRow("single DES, key 2 too short") << false << false << "48201759" << "482"
-                                                 << QByteArray("48201759");
-    QTest::newRow("15 digits: last digit its own byte") << false << true << "918273645546372" << ""
-                                                        << hexBytes("9182736455463702");
-    QTest::newRow("digits with a space") << false << true << "91827364 5546372" << ""
-                                         << hexBytes("9182736455463702");
-    QTest::newRow("lower-case digits") << false << true << "c4e2b9f07d3a5e18" << ""
-                                       << hexBytes("C4E2B9F07D3A5E18");
-    QTest::newRow("character form") << false << false << "48201759" << "" << QByteArray("48201759");
-    QTest::newRow("3DES, differ in first byte") << true << true << "0123456789ABCDEF" << "1123456789ABCDEF"
-                                                << hexBytes("0123456789ABCDEF1123456789ABCDEF");
-    QTest::newRow("3DES, differ in last byte") << true << true << "0123456789ABCDEF" << "0123456789ABCD00"
-                                               << hexBytes("0123456789ABCDEF0123456789ABCD00");
-    QTest::newRow("3DES, differ after a zero byte") << true << true << "00AA000000000000" << "00BB000000000000"
-                                                    << hexBytes("00AA00000000000000BB000000000000");
-    QTest::newRow("3DES, differ after zero bytes at the end") << true << true << "0000000000000001"
-                                                              << "0000000000000002"
-                                                              << hexBytes("00000000000000010000000000000002");
-    QTest::newRow("3DES, character form") << true << false << "48201759" << "48201758"
-                                          << QByteArray("4820175948201758");
+    QTest::newRow("single DES, key 2 empty") << false << true << "9182736455463728"
+                                             << "" << hexBytes("9182736455463728");
+    QTest::newRow("single DES, key 2 not hex") << false << true << "9182736455463728"
+                                               << "~ghijklmn" << hexBytes("9182736455463728");
+    QTest::newRow("single DES, key 2 too short") << false << false << "48201759"
+                                                 << "482" << QByteArray("48201759");
+    QTest::newRow("15 digits: last digit its own byte") << false << true << "918273645546372"
+                                                        << "" << hexBytes("9182736455463702");
+    QTest::newRow("digits with a space") << false << true << "91827364 5546372"
+                                         << "" << hexBytes("9182736455463702");
+    QTest::newRow("lower-case digits") << false << true << "c4e2b9f07d3a5e18"
+                                       << "" << hexBytes("C4E2B9F07D3A5E18");
+    QTest::newRow("character form") << false << false << "48201759"
+                                    << "" << QByteArray("48201759");
+    QTest::newRow("3DES, differ in first byte")
+        << true << true << "0123456789ABCDEF"
+        << "1123456789ABCDEF" << hexBytes("0123456789ABCDEF1123456789ABCDEF");
+    QTest::newRow("3DES, differ in last byte")
+        << true << true << "0123456789ABCDEF"
+        << "0123456789ABCD00" << hexBytes("0123456789ABCDEF0123456789ABCD00");
+    QTest::newRow("3DES, differ after a zero byte")
+        << true << true << "00AA000000000000"
+        << "00BB000000000000" << hexBytes("00AA00000000000000BB000000000000");
+    QTest::newRow("3DES, differ after zero bytes at the end")
+        << true << true << "0000000000000001"
+        << "0000000000000002" << hexBytes("00000000000000010000000000000002");
+    QTest::newRow("3DES, character form") << true << false << "48201759"
+                                          << "48201758" << QByteArray("4820175948201758");
 }
 
 void TestDesPage::acceptedKeys()
@@ -492,30 +523,36 @@ void TestDesPage::results_data()
     QTest::addColumn<QByteArray>("inputBytes");
     QTest::addColumn<int>("resultBytes");
 
-    QTest::newRow("hello to hex") << false << true << stringCode << hexCode << "hello" << QByteArray("hello") << 8;
-    QTest::newRow("hello to Base64") << false << true << stringCode << base64Code << "hello"
-                                     << QByteArray("hello") << 8;
-    QTest::newRow("3DES hello to Base64") << true << true << stringCode << base64Code << "hello"
-                                          << QByteArray("hello") << 8;
-    QTest::newRow("8 bytes stay 8") << false << true << hexCode << hexCode << "11 22 33 44 55 66 77 88"
-                                    << hexBytes("1122334455667788") << 8;
-    QTest::newRow("9 bytes become 16") << false << true << hexCode << hexCode << "11 22 33 44 55 66 77 88 99"
-                                       << hexBytes("112233445566778899") << 16;
-    QTest::newRow("3DES 9 bytes become 16") << true << true << hexCode << hexCode << "112233445566778899"
-                                            << hexBytes("112233445566778899") << 16;
-    QTest::newRow("a space as a string") << false << true << stringCode << hexCode << " " << QByteArray(" ") << 8;
-    QTest::newRow("a space as hex: no bytes") << false << true << hexCode << hexCode << " " << QByteArray() << 0;
-    QTest::newRow("a space as hex to Base64: no bytes") << false << true << hexCode << base64Code << " "
-                                                        << QByteArray() << 0;
+    QTest::newRow("hello to hex") << false << true << stringCode << hexCode << "hello"
+                                  << QByteArray("hello") << 8;
+    QTest::newRow("hello to Base64")
+        << false << true << stringCode << base64Code << "hello" << QByteArray("hello") << 8;
+    QTest::newRow("3DES hello to Base64")
+        << true << true << stringCode << base64Code << "hello" << QByteArray("hello") << 8;
+    QTest::newRow("8 bytes stay 8")
+        << false << true << hexCode << hexCode << "11 22 33 44 55 66 77 88"
+        << hexBytes("1122334455667788") << 8;
+    QTest::newRow("9 bytes become 16")
+        << false << true << hexCode << hexCode << "11 22 33 44 55 66 77 88 99"
+        << hexBytes("112233445566778899") << 16;
+    QTest::newRow("3DES 9 bytes become 16")
+        << true << true << hexCode << hexCode << "112233445566778899"
+        << hexBytes("112233445566778899") << 16;
+    QTest::newRow("a space as a string")
+        << false << true << stringCode << hexCode << " " << QByteArray(" ") << 8;
+    QTest::newRow("a space as hex: no bytes")
+        << false << true << hexCode << hexCode << " " << QByteArray() << 0;
+    QTest::newRow("a space as hex to Base64: no bytes")
+        << false << true << hexCode << base64Code << " " << QByteArray() << 0;
     QTest::newRow("Chinese text (UTF-8)") << false << true << stringCode << hexCode << "中文"
                                           << QByteArray("\xE4\xB8\xAD\xE6\x96\x87") << 8;
-    QTest::newRow("decrypt 5 bytes") << false << false << hexCode << hexCode << "68 65 6C 6C 6F"
-                                     << hexBytes("68656C6C6F") << 8;
-    QTest::newRow("3DES decrypt 16 bytes to Base64") << true << false << hexCode << base64Code
-                                                     << "00112233445566778899AABBCCDDEEFF"
-                                                     << hexBytes("00112233445566778899AABBCCDDEEFF") << 16;
-    QTest::newRow("decrypt string bytes") << false << false << stringCode << hexCode << "hello"
-                                          << QByteArray("hello") << 8;
+    QTest::newRow("decrypt 5 bytes")
+        << false << false << hexCode << hexCode << "68 65 6C 6C 6F" << hexBytes("68656C6C6F") << 8;
+    QTest::newRow("3DES decrypt 16 bytes to Base64")
+        << true << false << hexCode << base64Code << "00112233445566778899AABBCCDDEEFF"
+        << hexBytes("00112233445566778899AABBCCDDEEFF") << 16;
+    QTest::newRow("decrypt string bytes")
+        << false << false << stringCode << hexCode << "hello" << QByteArray("hello") << 8;
 }
 
 void TestDesPage::results()
@@ -542,7 +579,8 @@ void TestDesPage::results()
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
     QCOMPARE(page.status(), encrypt ? QStringLiteral("加密完成！") : QStringLiteral("解密完成！"));
 
-    const QByteArray key = triple ? hexBytes("9182736455463728C4E2B9F07D3A5E18") : hexBytes("9182736455463728");
+    const QByteArray key =
+        triple ? hexBytes("9182736455463728C4E2B9F07D3A5E18") : hexBytes("9182736455463728");
     const QByteArray expected = desZeroFilledReference(key, inputBytes, encrypt);
     QCOMPARE(expected.size(), resultBytes);
     if (outCode == hexCode) {
@@ -587,17 +625,19 @@ void TestDesPage::randomAgainstOpenSSL()
         page.input->setPlainText(QString::fromLatin1(data.toHex()));
         page.press(encrypt);
 
-        const QString where = QStringLiteral("round %1 key1 %2 key2 %3 data %4")
-                                  .arg(round)
-                                  .arg(QString::fromLatin1(k1.toHex()), QString::fromLatin1(k2.toHex()),
-                                       QString::fromLatin1(data.toHex()));
+        const QString where =
+            QStringLiteral("round %1 key1 %2 key2 %3 data %4")
+                .arg(round)
+                .arg(QString::fromLatin1(k1.toHex()), QString::fromLatin1(k2.toHex()),
+                     QString::fromLatin1(data.toHex()));
         if (triple && k1 == k2) {
             QVERIFY2(boxes.takeOnly(sameKeys), qPrintable(where));
             continue;
         }
         QVERIFY2(boxes.takeNone(), qPrintable(where + boxes.lastReport()));
         const QByteArray expected = desZeroFilledReference(triple ? k1 + k2 : k1, data, encrypt);
-        const QString shown = toBase64 ? QString::fromLatin1(expected.toBase64()) : spacedHex(expected);
+        const QString shown =
+            toBase64 ? QString::fromLatin1(expected.toBase64()) : spacedHex(expected);
         QVERIFY2(page.output->toPlainText() == shown, qPrintable(where));
     }
 }
@@ -639,11 +679,16 @@ void TestDesPage::inputCodeSwitch_data()
     QTest::addColumn<int>("bytes");
     QTest::addColumn<int>("backAsString"); // UTF-8 bytes of the hex text
 
-    QTest::newRow("hello: replaced by its UTF-8 bytes") << "hello" << "68 65 6C 6C 6F" << 5 << 14;
-    QTest::newRow("abc: read as hex digits") << "abc" << "AB 0C" << 2 << 5;
-    QTest::newRow("lower-case hex normalised") << " a1b2\nc3 " << "A1 B2 C3" << 3 << 8;
-    QTest::newRow("Chinese character: three bytes") << "中" << "E4 B8 AD" << 3 << 8;
-    QTest::newRow("empty") << "" << "" << 0 << 0;
+    QTest::newRow("hello: replaced by its UTF-8 bytes") << "hello"
+                                                        << "68 65 6C 6C 6F" << 5 << 14;
+    QTest::newRow("abc: read as hex digits") << "abc"
+                                             << "AB 0C" << 2 << 5;
+    QTest::newRow("lower-case hex normalised") << " a1b2\nc3 "
+                                               << "A1 B2 C3" << 3 << 8;
+    QTest::newRow("Chinese character: three bytes") << "中"
+                                                    << "E4 B8 AD" << 3 << 8;
+    QTest::newRow("empty") << ""
+                           << "" << 0 << 0;
 }
 
 void TestDesPage::inputCodeSwitch()
@@ -657,18 +702,19 @@ void TestDesPage::inputCodeSwitch()
     DesPage page;
     page.inCode->setCurrentText(stringCode);
     page.input->setPlainText(text);
-    QCOMPARE(page.inputRow(), QStringList({QStringLiteral("待加解密字符串："),
-                                           QString::number(text.toUtf8().size()), QStringLiteral("位")}));
+    QCOMPARE(page.inputRow(),
+             QStringList({QStringLiteral("待加解密字符串："), QString::number(text.toUtf8().size()),
+                          QStringLiteral("位")}));
 
     page.inCode->setCurrentText(hexCode);
     QCOMPARE(page.input->toPlainText(), asHex);
-    QCOMPARE(page.inputRow(),
-             QStringList({QStringLiteral("待加解密十六进制："), QString::number(bytes), QStringLiteral("个字节")}));
+    QCOMPARE(page.inputRow(), QStringList({QStringLiteral("待加解密十六进制："),
+                                           QString::number(bytes), QStringLiteral("个字节")}));
 
     page.inCode->setCurrentText(stringCode);
     QCOMPARE(page.input->toPlainText(), asHex);
-    QCOMPARE(page.inputRow(), QStringList({QStringLiteral("待加解密字符串："), QString::number(backAsString),
-                                           QStringLiteral("位")}));
+    QCOMPARE(page.inputRow(), QStringList({QStringLiteral("待加解密字符串："),
+                                           QString::number(backAsString), QStringLiteral("位")}));
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
 
@@ -708,14 +754,20 @@ void TestDesPage::inputHexGuard_data()
     QTest::addColumn<int>("messages");
 
     const QString sample = QStringLiteral("11 22 33 44 55 66 77 88");
-    QTest::newRow("x typed after valid hex") << hexCode << "x" << "" << sample << 1;
-    QTest::newRow("x and y typed: one message each") << hexCode << "xy" << "" << sample << 2;
-    QTest::newRow("digits and a space typed") << hexCode << " 9a" << "" << sample + QStringLiteral(" 9a") << 0;
-    QTest::newRow("xyz pasted") << hexCode << "" << "xyz" << sample << 1;
-    QTest::newRow("digits then bad characters pasted") << hexCode << "" << "99xyz" << sample + "99" << 1;
-    QTest::newRow("20,000 invalid characters pasted") << hexCode << "" << QString(20000, QLatin1Char('x'))
-                                                      << sample << 1;
-    QTest::newRow("string code: no guard") << stringCode << "x" << "yz" << sample + "xyz" << 0;
+    QTest::newRow("x typed after valid hex") << hexCode << "x"
+                                             << "" << sample << 1;
+    QTest::newRow("x and y typed: one message each") << hexCode << "xy"
+                                                     << "" << sample << 2;
+    QTest::newRow("digits and a space typed") << hexCode << " 9a"
+                                              << "" << sample + QStringLiteral(" 9a") << 0;
+    QTest::newRow("xyz pasted") << hexCode << ""
+                                << "xyz" << sample << 1;
+    QTest::newRow("digits then bad characters pasted") << hexCode << ""
+                                                       << "99xyz" << sample + "99" << 1;
+    QTest::newRow("20,000 invalid characters pasted")
+        << hexCode << "" << QString(20000, QLatin1Char('x')) << sample << 1;
+    QTest::newRow("string code: no guard") << stringCode << "x"
+                                           << "yz" << sample + "xyz" << 0;
 }
 
 void TestDesPage::inputHexGuard()
@@ -739,14 +791,17 @@ void TestDesPage::inputHexGuard()
     const QList<SeenBox> seen = boxes.take();
     QCOMPARE(seen.size(), messages);
     for (const SeenBox &b : seen)
-        QCOMPARE(b, (SeenBox{QStringLiteral("错误提示！"), QMessageBox::Critical, invalidHexMessage}));
+        QCOMPARE(b,
+                 (SeenBox{QStringLiteral("错误提示！"), QMessageBox::Critical, invalidHexMessage}));
     if (inCode == hexCode) {
-        QCOMPARE(page.inputRow(), QStringList({QStringLiteral("待加解密十六进制："),
-                                               QString::number(QByteArray::fromHex(expected.toLatin1()).size()),
-                                               QStringLiteral("个字节")}));
+        QCOMPARE(page.inputRow(),
+                 QStringList({QStringLiteral("待加解密十六进制："),
+                              QString::number(QByteArray::fromHex(expected.toLatin1()).size()),
+                              QStringLiteral("个字节")}));
     } else {
-        QCOMPARE(page.inputRow(), QStringList({QStringLiteral("待加解密字符串："),
-                                               QString::number(expected.size()), QStringLiteral("位")}));
+        QCOMPARE(page.inputRow(),
+                 QStringList({QStringLiteral("待加解密字符串："), QString::number(expected.size()),
+                              QStringLiteral("位")}));
     }
 }
 
@@ -760,17 +815,23 @@ void TestDesPage::allocationFailure_data()
 
     // The working buffers of a press: the key copies, the context's storage,
     // the result and the Base64 text.
-    QTest::newRow("key1") << false << hexCode << QByteArray("key1") << "Unable to allocate memory for key1\n"
+    QTest::newRow("key1") << false << hexCode << QByteArray("key1")
+                          << "Unable to allocate memory for key1\n"
                           << "before";
-    QTest::newRow("key2") << true << hexCode << QByteArray("key2") << "Unable to allocate memory for key2\n"
+    QTest::newRow("key2") << true << hexCode << QByteArray("key2")
+                          << "Unable to allocate memory for key2\n"
                           << "before";
-    QTest::newRow("context") << false << hexCode << QByteArray("desContext") << "" << "before";
+    QTest::newRow("context") << false << hexCode << QByteArray("desContext") << ""
+                             << "before";
     QTest::newRow("encryptStr") << false << hexCode << QByteArray("encryptStr")
-                                << "Unable to allocate memory for encryptStr\n" << "before";
+                                << "Unable to allocate memory for encryptStr\n"
+                                << "before";
     QTest::newRow("3DES encryptStr") << true << hexCode << QByteArray("encryptStr")
-                                     << "Unable to allocate memory for encryptStr\n" << "before";
+                                     << "Unable to allocate memory for encryptStr\n"
+                                     << "before";
     QTest::newRow("base64") << false << base64Code << QByteArray("base64")
-                            << "Unable to allocate memory for base64\n" << "加密中...";
+                            << "Unable to allocate memory for base64\n"
+                            << "加密中...";
 }
 
 void TestDesPage::allocationFailure()

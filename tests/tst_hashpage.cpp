@@ -42,7 +42,8 @@ const QString md5Description = QStringLiteral(
     "MD5即Message-Digest Algorithm 5（信息-摘要算法5），用于确保信息传输完整一致。是计算机广泛使用的杂凑算法之一（又译摘要算法、哈希算法），主流编程语言普遍已有MD5实现。");
 const QString sha1Description = QStringLiteral(
     "安全哈希算法（Secure Hash Algorithm）主要适用于数字签名标准 （Digital Signature Standard DSS）里面定义的数字签名算法（Digital Signature Algorithm DSA）。");
-const QString invalidHex = QStringLiteral("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。");
+const QString invalidHex =
+    QStringLiteral("输入数据不是有效的十六进制！\n有效十六进制范围：0~9、a~f、A~F。");
 const QString noText = QStringLiteral("没有可校验的数据！\n请输入后，继续操作。");
 const QString noFile = QStringLiteral("没有可校验的数据！\n请选择文件后，继续操作。");
 const QString chooseFile = QStringLiteral("选择文件");
@@ -52,8 +53,7 @@ const QString stopLoading = QStringLiteral("停止加载");
 struct Page
 {
     explicit Page(MainWindow &w)
-        : window(w),
-          input(w.findChild<QTextEdit *>(QStringLiteral("txtEncHASH"))),
+        : window(w), input(w.findChild<QTextEdit *>(QStringLiteral("txtEncHASH"))),
           result(w.findChild<QTextEdit *>(QStringLiteral("txtDecHASH"))),
           code(w.findChild<QComboBox *>(QStringLiteral("cboxInTxtHASH"))),
           calc(w.findChild<QPushButton *>(QStringLiteral("btnCalcHASH"))),
@@ -64,8 +64,7 @@ struct Page
           tag(w.findChild<QLabel *>(QStringLiteral("labEncTagHASH"))),
           number(w.findChild<QLabel *>(QStringLiteral("labEncNumHASH"))),
           unit(w.findChild<QLabel *>(QStringLiteral("labEncUnitHASH")))
-    {
-    }
+    {}
 
     void choose(const QString &entry)
     {
@@ -125,9 +124,9 @@ QString sha1Line(const QByteArray &digest)
 QString information(const QString &path)
 {
     const QFileInfo info(path);
-    return QStringLiteral("文件：") + path + QStringLiteral("\n大小：") + QString::number(info.size())
-           + QStringLiteral(" 字节\n修改时间：") + info.lastModified().toString(Qt::TextDate)
-           + QStringLiteral("\n");
+    return QStringLiteral("文件：") + path + QStringLiteral("\n大小：") +
+           QString::number(info.size()) + QStringLiteral(" 字节\n修改时间：") +
+           info.lastModified().toString(Qt::TextDate) + QStringLiteral("\n");
 }
 
 // A drag from a file manager carrying `urls`, entered and then dropped on
@@ -140,7 +139,8 @@ bool dragAndDrop(QWidget *target, const QList<QUrl> &urls,
     QMimeData data;
     data.setUrls(urls);
     const QPoint point = target->rect().center();
-    QDragEnterEvent enter(point, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(point, Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
     if (beforeDrop)
         beforeDrop();
@@ -223,29 +223,35 @@ void TestHashPage::textDigests_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("status");
 
-    const QString md5Abc = QStringLiteral("16位 MD5：3CD24FB0D6963F7D\n32位 MD5：900150983CD24FB0D6963F7D28E17F72");
+    const QString md5Abc =
+        QStringLiteral("16位 MD5：3CD24FB0D6963F7D\n32位 MD5：900150983CD24FB0D6963F7D28E17F72");
     const QString sha1Abc = QStringLiteral("SHA1：A9993E364706816ABA3E25717850C26C9CD0D89D");
-    const QString md5Empty = QStringLiteral("16位 MD5：8F00B204E9800998\n32位 MD5：D41D8CD98F00B204E9800998ECF8427E");
+    const QString md5Empty =
+        QStringLiteral("16位 MD5：8F00B204E9800998\n32位 MD5：D41D8CD98F00B204E9800998ECF8427E");
 
     QTest::newRow("RFC 1321 abc") << QString() << 0 << QStringLiteral("abc") << md5Abc
                                   << QStringLiteral("MD5计算完成！");
-    QTest::newRow("RFC 1321 abc, MD5 entry") << QStringLiteral("MD5校验") << 0 << QStringLiteral("abc")
-                                             << md5Abc << QStringLiteral("MD5计算完成！");
-    QTest::newRow("FIPS 180 abc") << QStringLiteral("SHA1加密") << 0 << QStringLiteral("abc") << sha1Abc
-                                  << QStringLiteral("SHA1计算完成！");
+    QTest::newRow("RFC 1321 abc, MD5 entry")
+        << QStringLiteral("MD5校验") << 0 << QStringLiteral("abc") << md5Abc
+        << QStringLiteral("MD5计算完成！");
+    QTest::newRow("FIPS 180 abc") << QStringLiteral("SHA1加密") << 0 << QStringLiteral("abc")
+                                  << sha1Abc << QStringLiteral("SHA1计算完成！");
     QTest::newRow("hex 61 62 63") << QString() << 1 << QStringLiteral("61 62 63") << md5Abc
                                   << QStringLiteral("MD5计算完成！");
-    QTest::newRow("hex 61 62 63, SHA1") << QStringLiteral("SHA1加密") << 1 << QStringLiteral("61 62 63")
-                                        << sha1Abc << QStringLiteral("SHA1计算完成！");
-    QTest::newRow("hex unspaced lower case") << QString() << 1 << QStringLiteral("616263") << md5Abc
-                                             << QStringLiteral("MD5计算完成！");
-    QTest::newRow("hex only spaces") << QString() << 1 << QStringLiteral("   ") << md5Empty
-                                     << QStringLiteral("MD5计算完成！");
+    QTest::newRow("hex 61 62 63, SHA1")
+        << QStringLiteral("SHA1加密") << 1 << QStringLiteral("61 62 63") << sha1Abc
+        << QStringLiteral("SHA1计算完成！");
+    QTest::newRow("hex unspaced lower case")
+        << QString() << 1 << QStringLiteral("616263") << md5Abc << QStringLiteral("MD5计算完成！");
+    QTest::newRow("hex only spaces")
+        << QString() << 1 << QStringLiteral("   ") << md5Empty << QStringLiteral("MD5计算完成！");
     // Whitespace is part of a string: a lone space is not the empty message.
     QTest::newRow("string space") << QString() << 0 << QStringLiteral(" ")
-                                  << md5Lines(reference(" ", false)) << QStringLiteral("MD5计算完成！");
+                                  << md5Lines(reference(" ", false))
+                                  << QStringLiteral("MD5计算完成！");
     QTest::newRow("string UTF-8") << QStringLiteral("SHA1加密") << 0 << QStringLiteral("中文\n摘要")
-                                  << sha1Line(reference(QStringLiteral("中文\n摘要").toUtf8(), true))
+                                  << sha1Line(
+                                         reference(QStringLiteral("中文\n摘要").toUtf8(), true))
                                   << QStringLiteral("SHA1计算完成！");
 }
 
@@ -340,13 +346,15 @@ void TestHashPage::hexGuard_data()
     QTest::addColumn<QString>("after");
     QTest::addColumn<QString>("counter");
 
-    QTest::newRow("typed letter beyond F") << QString() << QStringLiteral("61 6z")
-                                           << QStringLiteral("61 6") << QStringLiteral("待校验十六进制：2个字节");
+    QTest::newRow("typed letter beyond F")
+        << QString() << QStringLiteral("61 6z") << QStringLiteral("61 6")
+        << QStringLiteral("待校验十六进制：2个字节");
     QTest::newRow("pasted run of bad characters")
-        << QStringLiteral("61 62") << QStringLiteral(" x-y 63 ?")
-        << QStringLiteral("61 62 ") << QStringLiteral("待校验十六进制：2个字节");
+        << QStringLiteral("61 62") << QStringLiteral(" x-y 63 ?") << QStringLiteral("61 62 ")
+        << QStringLiteral("待校验十六进制：2个字节");
     QTest::newRow("valid paste") << QStringLiteral("61") << QStringLiteral(" 62 63")
-                                 << QStringLiteral("61 62 63") << QStringLiteral("待校验十六进制：3个字节");
+                                 << QStringLiteral("61 62 63")
+                                 << QStringLiteral("待校验十六进制：3个字节");
 }
 
 void TestHashPage::hexGuard()
@@ -561,7 +569,8 @@ void TestHashPage::loadedDigestShownOnce()
     page.calc->click();
     QCOMPARE(page.result->toPlainText(),
              sha1 ? sha1Line(reference(content, true)) : md5Lines(reference(content, false)));
-    QCOMPARE(page.status(), sha1 ? QStringLiteral("SHA1计算完成！") : QStringLiteral("MD5计算完成！"));
+    QCOMPARE(page.status(),
+             sha1 ? QStringLiteral("SHA1计算完成！") : QStringLiteral("MD5计算完成！"));
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 
     const QString shown = page.result->toPlainText();
@@ -931,8 +940,8 @@ void TestHashPage::refusedDrops()
     const QString input = page.input->toPlainText();
     const int bar = page.bar->value();
 
-    for (QWidget *target : {static_cast<QWidget *>(page.input->viewport()),
-                            static_cast<QWidget *>(page.bar)}) {
+    for (QWidget *target :
+         {static_cast<QWidget *>(page.input->viewport()), static_cast<QWidget *>(page.bar)}) {
         QVERIFY(!dragAndDrop(target, dropped));
         QCoreApplication::processEvents();
         QVERIFY(!window.fileHashWorker()->isRunning());
@@ -970,7 +979,8 @@ void TestHashPage::dropDuringLoadRefused()
     page.file->click(); // stop
     QVERIFY(page.waitIdle());
 
-    QVERIFY(dragAndDrop(target, {QUrl::fromLocalFile(small)}, [&] { window.loadFileHASH(longPath); }));
+    QVERIFY(
+        dragAndDrop(target, {QUrl::fromLocalFile(small)}, [&] { window.loadFileHASH(longPath); }));
     QCOMPARE(window.fileHashWorker()->fileName, longPath);
     QCOMPARE(page.file->text(), stopLoading);
     page.file->click(); // stop
@@ -990,18 +1000,20 @@ void TestHashPage::fileDialogKeepsOnlyQtSettings()
                                     "FileDialog/viewMode"};
     const auto configFiles = [] {
         const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-        QStringList files = QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        QStringList files =
+            QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         files.removeOne(QStringLiteral("QtProject.conf"));
         return files;
     };
 #ifdef Q_OS_WIN
     // The registry, which test mode does not redirect: what was there stays.
-    const QStringList before = QSettings(QSettings::UserScope, QStringLiteral("QtProject")).allKeys();
+    const QStringList before =
+        QSettings(QSettings::UserScope, QStringLiteral("QtProject")).allKeys();
 #else
     // A file in the test folder: start without one.
     QVERIFY(QStandardPaths::isTestModeEnabled());
-    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                       + QStringLiteral("/QtProject.conf");
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QStringLiteral("/QtProject.conf");
     QVERIFY(!QFile::exists(file) || QFile::remove(file));
     QCOMPARE(QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName(), file);
     const QStringList before;

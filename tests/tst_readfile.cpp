@@ -30,18 +30,27 @@ struct Run
 // reads the record only after wait(), which orders the two.
 void record(ReadFile &worker, Run &run)
 {
-    QObject::connect(&worker, &ReadFile::PrgRangeSignal, &worker, [&run](int r) {
-        run.ranges << r;
-        run.order << QStringLiteral("range");
-    }, Qt::DirectConnection);
-    QObject::connect(&worker, &ReadFile::PrgValueSignal, &worker, [&run](int v) {
-        run.values << v;
-        run.order << QStringLiteral("value");
-    }, Qt::DirectConnection);
-    QObject::connect(&worker, &ReadFile::PrgFinshSignal, &worker, [&run](const QByteArray &d) {
-        run.digests << d;
-        run.order << QStringLiteral("digest");
-    }, Qt::DirectConnection);
+    QObject::connect(
+        &worker, &ReadFile::PrgRangeSignal, &worker,
+        [&run](int r) {
+            run.ranges << r;
+            run.order << QStringLiteral("range");
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        &worker, &ReadFile::PrgValueSignal, &worker,
+        [&run](int v) {
+            run.values << v;
+            run.order << QStringLiteral("value");
+        },
+        Qt::DirectConnection);
+    QObject::connect(
+        &worker, &ReadFile::PrgFinshSignal, &worker,
+        [&run](const QByteArray &d) {
+            run.digests << d;
+            run.order << QStringLiteral("digest");
+        },
+        Qt::DirectConnection);
 }
 
 Run hashFile(const QString &path, QCryptographicHash::Algorithm algorithm)
@@ -132,8 +141,8 @@ void TestReadFile::knownAnswers_data()
 
     const auto md5 = QCryptographicHash::Md5;
     const auto sha1 = QCryptographicHash::Sha1;
-    QTest::newRow("RFC 1321 empty") << QByteArray() << md5
-                                    << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
+    QTest::newRow("RFC 1321 empty")
+        << QByteArray() << md5 << QByteArray("d41d8cd98f00b204e9800998ecf8427e");
     QTest::newRow("RFC 1321 a") << QByteArray("a") << md5
                                 << QByteArray("0cc175b9c0f1b6a831c399e269772661");
     QTest::newRow("RFC 1321 abc") << QByteArray("abc") << md5
@@ -145,9 +154,8 @@ void TestReadFile::knownAnswers_data()
     QTest::newRow("RFC 1321 alphanumeric")
         << QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789") << md5
         << QByteArray("d174ab98d277d9f5a5611c2c9f419d9f");
-    QTest::newRow("RFC 1321 digits")
-        << QByteArray("1234567890").repeated(8) << md5
-        << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
+    QTest::newRow("RFC 1321 digits") << QByteArray("1234567890").repeated(8) << md5
+                                     << QByteArray("57edf4a22be3c955ac49da2e2107b67a");
     QTest::newRow("FIPS 180 abc") << QByteArray("abc") << sha1
                                   << QByteArray("a9993e364706816aba3e25717850c26c9cd0d89d");
     QTest::newRow("FIPS 180 two blocks")
@@ -183,8 +191,10 @@ void TestReadFile::namesInAnyScript_data()
     QTest::addColumn<QString>("name");
 
     QTest::newRow("Chinese file name") << QString() << QStringLiteral("校验数据.bin");
-    QTest::newRow("Chinese folder, spaces") << QStringLiteral("下载 文件") << QStringLiteral("数据 1.txt");
-    QTest::newRow("mixed scripts") << QStringLiteral("Überprüfung") << QStringLiteral("файл-文件.iso");
+    QTest::newRow("Chinese folder, spaces")
+        << QStringLiteral("下载 文件") << QStringLiteral("数据 1.txt");
+    QTest::newRow("mixed scripts")
+        << QStringLiteral("Überprüfung") << QStringLiteral("файл-文件.iso");
 }
 
 void TestReadFile::namesInAnyScript()
@@ -243,9 +253,9 @@ void TestReadFile::shrinkingFileGivesNoDigest()
     // The size is taken before the range goes out; cut the file right then,
     // before the first read.
     bool cutDone = false;
-    QObject::connect(&worker, &ReadFile::PrgRangeSignal, &worker, [&] {
-        cutDone = QFile::resize(path, cut);
-    }, Qt::DirectConnection);
+    QObject::connect(
+        &worker, &ReadFile::PrgRangeSignal, &worker, [&] { cutDone = QFile::resize(path, cut); },
+        Qt::DirectConnection);
 
     DebugCapture capture;
     worker.fileName = path;

@@ -6,16 +6,16 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QScopeGuard>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTabBar>
 #include <QTest>
 #include <QTextBrowser>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -62,27 +62,30 @@ void TestShell::formBeforeInitialisation()
     QCOMPARE(form.label_dis->text(), QStringLiteral("AES加解密"));
     QCOMPARE(form.treeDefence->topLevelItemCount(), 0);
     QCOMPARE(form.treeDefence->headerItem()->text(0), QStringLiteral("1"));
-    for (QLabel *number : {form.labEncNumAES, form.labDecNumAES, form.labEncNumDES, form.labDecNumDES,
-                           form.labEncNumBASE64, form.labDecNumBASE64, form.labEncNumHASH})
+    for (QLabel *number :
+         {form.labEncNumAES, form.labDecNumAES, form.labEncNumDES, form.labDecNumDES,
+          form.labEncNumBASE64, form.labDecNumBASE64, form.labEncNumHASH})
         QVERIFY2(number->text().isEmpty(), qPrintable(number->objectName()));
     QVERIFY(form.rbtnDES->isChecked());
     QVERIFY(!form.rbtnKeyHexDES->isChecked());
     QVERIFY(!form.rbtnKeyCharDES->isChecked());
     QVERIFY(!form.rbtnTxtHASH->isChecked());
     QVERIFY(!form.rbtnFileHASH->isChecked());
-    QCOMPARE(form.rbtnKeyHexDES->text(), QStringLiteral("以十六进制形式输入\n（如：C4E2B9F07D3A5E18）"));
+    QCOMPARE(form.rbtnKeyHexDES->text(),
+             QStringLiteral("以十六进制形式输入\n（如：C4E2B9F07D3A5E18）"));
     QCOMPARE(form.rbtnKeyCharDES->text(), QStringLiteral("以字符串形式输入\n（如：48201759）"));
     QCOMPARE(form.cboxInCodeDES->count(), 0);
     QCOMPARE(form.cboxCModeAES->itemText(1), QStringLiteral("十六进制"));
-    QCOMPARE(form.cboxAlgAES->itemText(0), QStringLiteral("CBC（Cipher Block Chaining，加密块链）模式"));
+    QCOMPARE(form.cboxAlgAES->itemText(0),
+             QStringLiteral("CBC（Cipher Block Chaining，加密块链）模式"));
     QCOMPARE(form.txtKeyAES->text(), QStringLiteral("7306158249371560"));
     QCOMPARE(form.txtKey1DES->text(), QStringLiteral("9182736455463728"));
     QCOMPARE(form.txtKey2DES->text(), QStringLiteral("C4E2B9F07D3A5E18"));
     QCOMPARE(form.txtKeyLenAES->focusPolicy(), Qt::NoFocus);
     QCOMPARE(form.prgFileHASH->value(), 24);
     QCOMPARE(form.tabWidget->tabPosition(), QTabWidget::West);
-    const QStringList titles = {QStringLiteral("AES"), QStringLiteral("DES"), QStringLiteral("Base64"),
-                                QStringLiteral("MD5/SHA1")};
+    const QStringList titles = {QStringLiteral("AES"), QStringLiteral("DES"),
+                                QStringLiteral("Base64"), QStringLiteral("MD5/SHA1")};
     for (int i = 0; i < titles.size(); ++i)
         QCOMPARE(form.tabWidget->tabText(i), titles.at(i));
 }
@@ -93,9 +96,11 @@ void TestShell::formRichTextContents_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("AES input") << "txtEncAES"
                                << "密码学中的高级加密标准（AdvancedEncryptionStandard，AES）。";
-    QTest::newRow("DES input") << "txtEncDES" << "11 22 33 44 55 66 77 88";
-    QTest::newRow("DES note") << "textBrowser"
-                              << "注：绝对不能把Key的第8、16、24、36、48、56、64位作为有效数据位，而使用其它的56位作为有效数据位，才能保证DES算法安全可靠地发挥作用。";
+    QTest::newRow("DES input") << "txtEncDES"
+                               << "11 22 33 44 55 66 77 88";
+    QTest::newRow("DES note")
+        << "textBrowser"
+        << "注：绝对不能把Key的第8、16、24、36、48、56、64位作为有效数据位，而使用其它的56位作为有效数据位，才能保证DES算法安全可靠地发挥作用。";
     QTest::newRow("Base64 input")
         << "txtEncBASE64"
         << "Base64是网络上最常见的用于传输8Bit字节码的编码方式之一，Base64就是一种基于64个可打印字符来表示二进制数据的方法。";
@@ -120,30 +125,35 @@ void TestShell::formCreationOrder_data()
 {
     QTest::addColumn<QString>("page");
     QTest::addColumn<QStringList>("order");
-    QTest::newRow("AES") << "tab"
-                         << QStringList{"btnEncAES", "btnDecAES", "labDecTagAES", "labDecNumAES",
-                                        "labDecUnitAES", "label_7", "labEncNumAES", "label_12", "label_5",
-                                        "cboxPaddingAES", "label", "txtEncAES", "label_3", "txtDecAES",
-                                        "label_8", "label_2", "label_4", "txtKeyLenAES", "label_10",
-                                        "label_6", "cboxCModeAES", "txtKeyOffsetAES", "txtKeyAES",
-                                        "cboxAlgAES"};
+    QTest::newRow("AES") << "tab" << QStringList{"btnEncAES",       "btnDecAES",     "labDecTagAES",
+                                                 "labDecNumAES",    "labDecUnitAES", "label_7",
+                                                 "labEncNumAES",    "label_12",      "label_5",
+                                                 "cboxPaddingAES",  "label",         "txtEncAES",
+                                                 "label_3",         "txtDecAES",     "label_8",
+                                                 "label_2",         "label_4",       "txtKeyLenAES",
+                                                 "label_10",        "label_6",       "cboxCModeAES",
+                                                 "txtKeyOffsetAES", "txtKeyAES",     "cboxAlgAES"};
     QTest::newRow("DES") << "tab_2"
-                         << QStringList{"label_16", "label_20", "rbtn3DES", "cboxOutCodeDES", "txtKey2DES",
-                                        "txtKey1DES", "cboxInCodeDES", "rbtnKeyHexDES", "rbtnDES",
-                                        "rbtnKeyCharDES", "txtDecDES", "labDecTagDES", "labDecNumDES",
-                                        "labDecUnitDES", "label_19", "label_17", "label_22", "label_18",
-                                        "txtEncDES", "labEncTagDES", "labEncNumDES", "labEncUnitDES",
-                                        "textBrowser", "btnEncDES", "btnDecDES"};
-    QTest::newRow("Base64") << "tab_3"
-                            << QStringList{"label_35", "labEncTagBASE64", "labEncNumBASE64",
-                                           "labEncUnitBASE64", "btnEncBASE64", "btnDecBASE64", "label_34",
-                                           "cboxInCodeBASE64", "txtEncBASE64", "labDecTagBASE64",
-                                           "labDecNumBASE64", "labDecUnitBASE64", "txtDecBASE64",
-                                           "cboxOutCodeBASE64"};
+                         << QStringList{
+                                "label_16",     "label_20",       "rbtn3DES",      "cboxOutCodeDES",
+                                "txtKey2DES",   "txtKey1DES",     "cboxInCodeDES", "rbtnKeyHexDES",
+                                "rbtnDES",      "rbtnKeyCharDES", "txtDecDES",     "labDecTagDES",
+                                "labDecNumDES", "labDecUnitDES",  "label_19",      "label_17",
+                                "label_22",     "label_18",       "txtEncDES",     "labEncTagDES",
+                                "labEncNumDES", "labEncUnitDES",  "textBrowser",   "btnEncDES",
+                                "btnDecDES"};
+    QTest::newRow("Base64") << "tab_3" << QStringList{"label_35",        "labEncTagBASE64",
+                                                      "labEncNumBASE64", "labEncUnitBASE64",
+                                                      "btnEncBASE64",    "btnDecBASE64",
+                                                      "label_34",        "cboxInCodeBASE64",
+                                                      "txtEncBASE64",    "labDecTagBASE64",
+                                                      "labDecNumBASE64", "labDecUnitBASE64",
+                                                      "txtDecBASE64",    "cboxOutCodeBASE64"};
     QTest::newRow("hash") << "tab_4"
-                          << QStringList{"label_11", "rbtnTxtHASH", "cboxInTxtHASH", "rbtnFileHASH",
-                                         "btnFileHASH", "prgFileHASH", "txtDecHASH", "txtEncHASH",
-                                         "labEncTagHASH", "labEncNumHASH", "labEncUnitHASH", "btnCalcHASH",
+                          << QStringList{"label_11",      "rbtnTxtHASH",    "cboxInTxtHASH",
+                                         "rbtnFileHASH",  "btnFileHASH",    "prgFileHASH",
+                                         "txtDecHASH",    "txtEncHASH",     "labEncTagHASH",
+                                         "labEncNumHASH", "labEncUnitHASH", "btnCalcHASH",
                                          "labDecTagHASH"};
 }
 
@@ -190,7 +200,8 @@ void TestShell::startUpState()
     QCOMPARE(tree->columnCount(), 1);
     QCOMPARE(tree->editTriggers(), QAbstractItemView::NoEditTriggers);
     const QList<QPair<QString, QStringList>> expected = {
-        {QStringLiteral("加密/解密算法"), {QStringLiteral("AES加解密"), QStringLiteral("3DES加解密")}},
+        {QStringLiteral("加密/解密算法"),
+         {QStringLiteral("AES加解密"), QStringLiteral("3DES加解密")}},
         {QStringLiteral("散列/哈希算法"), {QStringLiteral("MD5校验"), QStringLiteral("SHA1加密")}},
         {QStringLiteral("Base64算法"), {QStringLiteral("Base64编解码")}},
     };
@@ -225,18 +236,20 @@ void TestShell::statusBarAndLink()
         if (l->isVisible())
             labels << l;
     }
-    std::sort(labels.begin(), labels.end(),
-              [](QLabel *a, QLabel *b) { return a->x() < b->x(); });
+    std::sort(labels.begin(), labels.end(), [](QLabel *a, QLabel *b) { return a->x() < b->x(); });
     QStringList texts;
     for (QLabel *l : labels)
         texts << l->text();
     QCOMPARE(texts.size(), 4);
-    QCOMPARE(texts.mid(0, 3), (QStringList{QStringLiteral("企鹅企鹅"), QStringLiteral("小主，我已准备就绪..."),
-                                           QStringLiteral("企鹅企鹅")}));
+    QCOMPARE(texts.mid(0, 3),
+             (QStringList{QStringLiteral("企鹅企鹅"), QStringLiteral("小主，我已准备就绪..."),
+                          QStringLiteral("企鹅企鹅")}));
     QLabel *link = labels.last();
     QVERIFY(link->openExternalLinks());
     QCOMPARE(link->frameStyle(), 0);
-    QCOMPARE(link->text(), QStringLiteral("<a href=\"%1\">我的故乡</a>").arg(QLatin1String(MainWindow::homePageUrl)));
+    QCOMPARE(
+        link->text(),
+        QStringLiteral("<a href=\"%1\">我的故乡</a>").arg(QLatin1String(MainWindow::homePageUrl)));
     QVERIFY(link->x() + link->width() > window.width() - 40); // at the far right
 
     // A transient message hides the three left labels but not the link.
@@ -258,7 +271,8 @@ void TestShell::menus()
         names << a->menu()->objectName();
     }
     QCOMPARE(names, (QStringList{"menu", "menu_3", "menu_2"}));
-    QCOMPARE(titles, (QStringList{QStringLiteral("文件"), QStringLiteral("测试"), QStringLiteral("帮助")}));
+    QCOMPARE(titles,
+             (QStringList{QStringLiteral("文件"), QStringLiteral("测试"), QStringLiteral("帮助")}));
     QVERIFY(bar->actions().at(0)->menu()->actions().isEmpty());
     QVERIFY(bar->actions().at(1)->menu()->actions().isEmpty());
     const QList<QAction *> help = bar->actions().at(2)->menu()->actions();
@@ -311,14 +325,16 @@ void TestShell::navigation()
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
     auto *hashBox = window.findChild<QTextEdit *>(QStringLiteral("txtEncHASH"));
     // Start away from the target so that every field visibly changes.
-    tree->setCurrentItem(entryNamed(tree, page == 2 ? QStringLiteral("AES加解密") : QStringLiteral("Base64编解码")));
+    tree->setCurrentItem(
+        entryNamed(tree, page == 2 ? QStringLiteral("AES加解密") : QStringLiteral("Base64编解码")));
     hashBox->setPlainText(QStringLiteral("typed by the user"));
 
     tree->setCurrentItem(entryNamed(tree, entry));
     QCOMPARE(tabs->currentIndex(), page);
     QCOMPARE(window.findChild<QLabel *>(QStringLiteral("label_dis"))->text(), entry);
     QCOMPARE(window.currentAlgorithm(), algorithm);
-    QCOMPARE(hashBox->toPlainText(), hashText.isEmpty() ? QStringLiteral("typed by the user") : hashText);
+    QCOMPARE(hashBox->toPlainText(),
+             hashText.isEmpty() ? QStringLiteral("typed by the user") : hashText);
 }
 
 void TestShell::topLevelEntryChangesNothing()
@@ -333,7 +349,8 @@ void TestShell::topLevelEntryChangesNothing()
                                  QStringLiteral("Base64算法")}) {
         tree->setCurrentItem(entryNamed(tree, group));
         QCOMPARE(window.findChild<QTabWidget *>(QStringLiteral("tabWidget"))->currentIndex(), 3);
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("label_dis"))->text(), QStringLiteral("SHA1加密"));
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("label_dis"))->text(),
+                 QStringLiteral("SHA1加密"));
         QCOMPARE(window.currentAlgorithm(), 4);
         QCOMPARE(hashBox->toPlainText(), QStringLiteral("kept"));
     }
@@ -360,13 +377,18 @@ void TestShell::navigationLabelsWhole()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeDefence"));
-    const int margins = 2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1);
+    const int margins =
+        2 * (tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1);
     int labels = 0;
     for (QTreeWidgetItemIterator it(tree); *it; ++it, ++labels) {
         const QString label = (*it)->text(0);
-        const int needed = tree->visualItemRect(*it).left() + tree->fontMetrics().horizontalAdvance(label) + margins;
+        const int needed = tree->visualItemRect(*it).left() +
+                           tree->fontMetrics().horizontalAdvance(label) + margins;
         QVERIFY2(needed <= tree->viewport()->width(),
-                 qPrintable(QStringLiteral("%1 needs %2 px of %3").arg(label).arg(needed).arg(tree->viewport()->width())));
+                 qPrintable(QStringLiteral("%1 needs %2 px of %3")
+                                .arg(label)
+                                .arg(needed)
+                                .arg(tree->viewport()->width())));
     }
     QCOMPARE(labels, 8);
 }

@@ -57,7 +57,8 @@ void TestTextBoxes::guard_data()
     QTest::newRow("empty") << "" << 0 << false << "" << false;
     QTest::newRow("g after 12") << "12g" << 3 << false << "12" << true;
     QTest::newRow("xyz after valid hex") << "61 62xyz" << 8 << false << "61 62" << true;
-    QTest::newRow("bad character in the middle, cursor after it") << "12g34" << 3 << false << "1234" << true;
+    QTest::newRow("bad character in the middle, cursor after it")
+        << "12g34" << 3 << false << "1234" << true;
     QTest::newRow("bad character before valid digits") << "g12" << 3 << false << "" << true;
     QTest::newRow("nothing before the cursor") << "g12" << 0 << false << "g12" << true;
     QTest::newRow("bad character after the cursor") << "12 g" << 2 << false << " g" << true;
@@ -126,7 +127,8 @@ void TestTextBoxes::wrapMode_data()
         prose += QStringLiteral("Plain words wrap at their boundaries as usual. ");
     QString base64;
     for (int i = 0; base64.size() < 200000; ++i)
-        base64 += QLatin1Char("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[i * 7 % 64]);
+        base64 += QLatin1Char(
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[i * 7 % 64]);
 
     QTest::newRow("short sentence") << QStringLiteral("密码学中的高级加密标准（AES）。") << false;
     QTest::newRow("long prose") << prose << false;
@@ -136,7 +138,8 @@ void TestTextBoxes::wrapMode_data()
     QTest::newRow("unspaced hex") << QStringLiteral("0A").repeated(60000) << true;
     QTest::newRow("Base64") << base64 << true;
     QTest::newRow("long run after prose") << prose + base64 << true;
-    QTest::newRow("long run on a later line") << QStringLiteral("line\n").repeated(100) + base64 << true;
+    QTest::newRow("long run on a later line")
+        << QStringLiteral("line\n").repeated(100) + base64 << true;
 }
 
 void TestTextBoxes::wrapMode()
@@ -170,7 +173,8 @@ void TestTextBoxes::wrapModeFollowsEdits()
     // Joining two shorter runs by deleting the space between them.
     box.clear();
     QCoreApplication::processEvents();
-    box.setPlainText(QString(600, QLatin1Char('a')) + QLatin1Char(' ') + QString(600, QLatin1Char('b')));
+    box.setPlainText(QString(600, QLatin1Char('a')) + QLatin1Char(' ') +
+                     QString(600, QLatin1Char('b')));
     QCOMPARE(box.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
     QTextCursor c = box.textCursor();
     c.setPosition(601);

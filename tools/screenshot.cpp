@@ -6,16 +6,16 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPixmap>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QDir>
-#include <QPixmap>
-#include <QPushButton>
 #include <QTextEdit>
+#include <QThread>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 

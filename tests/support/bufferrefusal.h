@@ -12,7 +12,8 @@
 class BufferSourceSwap
 {
 public:
-    explicit BufferSourceSwap(WorkBuffer::Source source) : previous(WorkBuffer::setSource(source)) {}
+    explicit BufferSourceSwap(WorkBuffer::Source source) : previous(WorkBuffer::setSource(source))
+    {}
     ~BufferSourceSwap() { WorkBuffer::setSource(previous); }
     BufferSourceSwap(const BufferSourceSwap &) = delete;
     BufferSourceSwap &operator=(const BufferSourceSwap &) = delete;
@@ -33,10 +34,7 @@ private:
 class BufferRefusal
 {
 public:
-    explicit BufferRefusal(const char *name, int occurrence = 1)
-        : swap(arm(name, occurrence))
-    {
-    }
+    explicit BufferRefusal(const char *name, int occurrence = 1) : swap(arm(name, occurrence)) {}
     BufferRefusal(const BufferRefusal &) = delete;
     BufferRefusal &operator=(const BufferRefusal &) = delete;
 

@@ -1,8 +1,8 @@
 #include "support/messageboxanswerer.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 
 MessageBoxAnswerer::MessageBoxAnswerer(QObject *parent) : QObject(parent)
@@ -59,7 +59,8 @@ bool MessageBoxAnswerer::takeOnly(const SeenBox &expected)
         report.clear();
         return true;
     }
-    report = QStringLiteral("expected one box %1, saw %2").arg(describe({expected}), describe(boxes));
+    report =
+        QStringLiteral("expected one box %1, saw %2").arg(describe({expected}), describe(boxes));
     return false;
 }
 

@@ -42,8 +42,9 @@ struct PageFixture
     {
         QStringList out;
         for (const char *part : {"Tag", "Num", "Unit"}) {
-            const QString name = QStringLiteral("lab%1%2%3")
-                                     .arg(QLatin1String(box), QLatin1String(part), QLatin1String(page));
+            const QString name =
+                QStringLiteral("lab%1%2%3")
+                    .arg(QLatin1String(box), QLatin1String(part), QLatin1String(page));
             const QLabel *label = window.findChild<QLabel *>(name);
             out << (label ? label->text() : QStringLiteral("<no %1>").arg(name));
         }
