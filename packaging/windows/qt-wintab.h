@@ -5,16 +5,16 @@
    lacks the calling-convention macro API of Wacom's header, which Qt uses to
    declare the functions it looks up in wintab32.dll. */
 #ifndef API
-#define API WINAPI
+#  define API WINAPI
 #endif
 #ifndef WINELIB_NAME_AW
-#ifdef UNICODE
-#define WINELIB_NAME_AW(func) func##W
-#else
-#define WINELIB_NAME_AW(func) func##A
-#endif
+#  ifdef UNICODE
+#    define WINELIB_NAME_AW(func) func##W
+#  else
+#    define WINELIB_NAME_AW(func) func##A
+#  endif
 #endif
 #ifndef DECL_WINELIB_TYPE_AW
-#define DECL_WINELIB_TYPE_AW(type) typedef WINELIB_NAME_AW(type) type;
+#  define DECL_WINELIB_TYPE_AW(type) typedef WINELIB_NAME_AW(type) type;
 #endif
 #include "wine-wintab.h"
