@@ -3,6 +3,7 @@
 
 #include "app/errorbox.h"
 #include "app/pagememory.h"
+#include "app/textboxes.h"
 #include "cipher/aes.h"
 #include "cipher/wipe.h"
 #include "codec/codec.h"
@@ -207,8 +208,18 @@ void MainWindow::on_btnDecAES_clicked()
     if (r == 0 && !attempt(hex.data(), hex.size(), QT_TR_NOOP("十六进制模式解密中...")))
         return;
 
-    ui->txtDecAES->setPlainText(QString::fromUtf8(out.data(), r));
-    decRowAES.show(CounterRow::String, r);
+    {
+        // The result row's caption and count change with the result, and with
+        // them the page's minimum width, which can move the split between the
+        // navigation tree and the pages: every box then takes a new width and
+        // Qt lays its text out again. The window settles while the result is
+        // held, so that the result is laid out once, at its final width, not
+        // once for every width and scroll bar it passes through.
+        const LayoutHold hold(ui->txtDecAES);
+        ui->txtDecAES->setPlainText(QString::fromUtf8(out.data(), r));
+        decRowAES.show(CounterRow::String, r);
+        settleLayouts(ui->txtDecAES);
+    }
 
     if (r != 0)
         showDone(Operation::Decrypt);

@@ -6,57 +6,10 @@
 #include "app/textboxes.h"
 #include "codec/codec.h"
 
-#include <QEvent>
-#include <QScrollBar>
 #include <QStatusBar>
-#include <QTextDocument>
 #include <QTextEdit>
 
 #include <climits>
-
-namespace {
-
-// Keeps a box's text unlaid while it lives; the box then lays out what it
-// holds, once, at its present width. Qt does not lay out a document whose page
-// size is null, but the box sets the size again whenever its viewport changes
-// width: when a scroll bar comes or goes, or the box adjusts its bars to a
-// document it finds unlaid. So the bars stay as they are and resizes wait.
-class LayoutHold : public QObject
-{
-public:
-    explicit LayoutHold(QTextEdit *box)
-        : box(box), vertical(box->verticalScrollBarPolicy()),
-          horizontal(box->horizontalScrollBarPolicy())
-    {
-        box->setVerticalScrollBarPolicy(fixed(box->verticalScrollBar()));
-        box->setHorizontalScrollBarPolicy(fixed(box->horizontalScrollBar()));
-        box->viewport()->installEventFilter(this);
-        box->document()->setPageSize(QSizeF(0, 0));
-    }
-    ~LayoutHold() override
-    {
-        box->setVerticalScrollBarPolicy(vertical);
-        box->setHorizontalScrollBarPolicy(horizontal);
-        box->viewport()->removeEventFilter(this);
-        box->setLineWrapColumnOrWidth(box->lineWrapColumnOrWidth()); // lays out again
-    }
-    LayoutHold(const LayoutHold &) = delete;
-    LayoutHold &operator=(const LayoutHold &) = delete;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override { return event->type() == QEvent::Resize; }
-
-private:
-    static Qt::ScrollBarPolicy fixed(const QScrollBar *bar)
-    {
-        return bar->isVisible() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
-    }
-
-    QTextEdit *box;
-    Qt::ScrollBarPolicy vertical, horizontal;
-};
-
-} // namespace
 
 void MainWindow::initBase64Page()
 {

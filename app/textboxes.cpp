@@ -6,8 +6,11 @@
 
 #include <QComboBox>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFont>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -96,6 +99,44 @@ void prepareTextBox(QTextEdit *box)
         if (hasLongRunNear(doc, pos, pos + added))
             setBreakAnywhere(box, true);
     });
+}
+
+namespace {
+
+Qt::ScrollBarPolicy fixedPolicy(const QScrollBar *bar)
+{
+    return bar->isVisible() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+}
+
+} // namespace
+
+LayoutHold::LayoutHold(QTextEdit *box)
+    : box(box), vertical(box->verticalScrollBarPolicy()),
+      horizontal(box->horizontalScrollBarPolicy())
+{
+    box->setVerticalScrollBarPolicy(fixedPolicy(box->verticalScrollBar()));
+    box->setHorizontalScrollBarPolicy(fixedPolicy(box->horizontalScrollBar()));
+    box->viewport()->installEventFilter(this);
+    box->document()->setPageSize(QSizeF(0, 0));
+}
+
+LayoutHold::~LayoutHold()
+{
+    box->setVerticalScrollBarPolicy(vertical);
+    box->setHorizontalScrollBarPolicy(horizontal);
+    box->viewport()->removeEventFilter(this);
+    box->setLineWrapColumnOrWidth(box->lineWrapColumnOrWidth()); // lays out again
+}
+
+bool LayoutHold::eventFilter(QObject *, QEvent *event)
+{
+    return event->type() == QEvent::Resize;
+}
+
+void settleLayouts(QWidget *widget)
+{
+    for (QWidget *level = widget; level; level = level->parentWidget())
+        QCoreApplication::sendPostedEvents(level, QEvent::LayoutRequest);
 }
 
 void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &showMessage)

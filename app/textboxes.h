@@ -3,6 +3,7 @@
 
 #include "app/counterrow.h"
 
+#include <QObject>
 #include <QtGlobal>
 
 #include <functional>
@@ -13,8 +14,9 @@ class QString;
 class QTextEdit;
 class QWidget;
 
-// What the pages' text boxes share: quick layout of long runs, the guard of
-// hex input, and the switch of an input box between string and hex.
+// What the pages' text boxes share: quick layout of long runs, a result laid
+// out once when it replaces another, the guard of hex input, and the switch of
+// an input box between string and hex.
 
 // Set up a box so that long unbroken runs (Base64, unspaced hex) are laid out
 // in time linear in their length; texts, signals and counters are unchanged.
@@ -31,6 +33,34 @@ void prepareTextBox(QTextEdit *box);
 // any number of bad characters costs time linear in the text, not one nested
 // handler run per character.
 void guardHexBox(QTextEdit *box, bool *errorShown, const std::function<void()> &showMessage);
+
+// Keeps a box's text unlaid while it lives; the box then lays out what it
+// holds, once, at its present width. Qt does not lay out a document whose page
+// size is null, but the box sets the size again whenever its viewport changes
+// width: when a scroll bar comes or goes, or the box adjusts its bars to a
+// document it finds unlaid. So the bars stay as they are and resizes wait.
+class LayoutHold : public QObject
+{
+public:
+    explicit LayoutHold(QTextEdit *box);
+    ~LayoutHold() override;
+    LayoutHold(const LayoutHold &) = delete;
+    LayoutHold &operator=(const LayoutHold &) = delete;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QTextEdit *box;
+    Qt::ScrollBarPolicy vertical, horizontal;
+};
+
+// Delivers the layout requests pending on the way from `widget` up to its
+// window, innermost first. Each level of layouts posts its request to the next
+// one up, so a change of size hints reaches the window's layout only after
+// several passes of the event loop; this takes the new geometry at once, with
+// the boxes' widths final, while a LayoutHold still keeps a box unlaid.
+void settleLayouts(QWidget *widget);
 
 // The input-code switch of the DES, Base64 and hash pages. Towards the hex
 // form the box's text is replaced by spaced upper-case hex: of the bytes it

@@ -8,14 +8,20 @@
 #include "support/messageboxanswerer.h"
 #include "support/pagefixture.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextEdit>
+#include <QTextLayout>
 
 namespace {
 
@@ -94,6 +100,8 @@ private slots:
     void decryptionFailure();
     void evenBlockHexDecryptsAsHex();
     void lineWrappedBase64();
+    void decryptOwnOutput_data();
+    void decryptOwnOutput();
     void allocationFailure_data();
     void allocationFailure();
 };
@@ -470,6 +478,55 @@ void TestAesPage::lineWrappedBase64()
         QCOMPARE(page.statusTexts(), QStringList({QStringLiteral("base64模式解密中..."),
                                                   QStringLiteral("解密完成！")}));
     }
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestAesPage::decryptOwnOutput_data()
+{
+    QTest::addColumn<bool>("cbc");
+    QTest::addColumn<bool>("base64Out");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("hex, CBC") << true << false << QStringLiteral("十六进制模式解密中...");
+    QTest::newRow("hex, ECB") << false << false << QStringLiteral("十六进制模式解密中...");
+    QTest::newRow("Base64, CBC") << true << true << QStringLiteral("base64模式解密中...");
+}
+
+// The round trip users make: the page's own output pasted back into the
+// input box and decrypted while the result box still shows it. The result
+// replaces the cipher text under a held layout; the box must end laid out at
+// its own width, scroll bars as they were set up, showing the plain text.
+void TestAesPage::decryptOwnOutput()
+{
+    QFETCH(bool, cbc);
+    QFETCH(bool, base64Out);
+    QFETCH(QString, status);
+
+    QRandomGenerator rng(0xAE5);
+    const QString plain = randomPrintable(rng, 30000);
+    AesPage page;
+    MessageBoxAnswerer boxes;
+    page.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page.window));
+    page.setup(cbc, QStringLiteral("0123456789abcdefghijklmn"), base64Out);
+    const QString cipher = page.run(page.encrypt, plain);
+    QVERIFY(page.dec->verticalScrollBar()->isVisible());
+
+    QTextCursor paste = page.enc->textCursor();
+    paste.select(QTextCursor::Document);
+    paste.insertText(cipher);
+    page.statuses.clear();
+    QTest::mouseClick(page.decrypt, Qt::LeftButton);
+
+    QCOMPARE(page.dec->toPlainText(), plain);
+    QCOMPARE(page.counter(), counterTexts("解密字符串：", plain.size(), "位"));
+    QCOMPARE(page.statusTexts(), QStringList({status, QStringLiteral("解密完成！")}));
+    QTextDocument *document = page.dec->document();
+    QCOMPARE(document->pageSize(), QSizeF(page.dec->viewport()->width(), -1));
+    QCOMPARE(page.dec->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    QCOMPARE(page.dec->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    QVERIFY(document->documentLayout()->documentSize().height() > page.dec->viewport()->height());
+    QVERIFY(page.dec->verticalScrollBar()->isVisible());
+    QVERIFY(document->firstBlock().layout()->lineCount() > 1);
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
 

@@ -1,12 +1,18 @@
-// The shared text-box pieces: the hex guard's end state, and the wrap mode
-// that keeps long unbroken runs out of Qt's quadratic word-wrap layout.
+// The shared text-box pieces: the hex guard's end state, the wrap mode that
+// keeps long unbroken runs out of Qt's quadratic word-wrap layout, and the
+// window geometry a held result box waits for.
 #include "app/textboxes.h"
 
 #include <QApplication>
+#include <QBoxLayout>
+#include <QLabel>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
+
+#include <memory>
 
 namespace {
 
@@ -28,6 +34,53 @@ QString removeOneByOne(QString text, int cursor)
     return text;
 }
 
+// A window split like the program's: a box beside a column whose minimum
+// width is its label's text, nested `depth` containers deep, in a tab widget
+// or not. The window is narrower than both want, so the split follows the
+// label's width.
+struct SplitWindow
+{
+    std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
+    QTextEdit *side = nullptr;
+    QWidget *column = nullptr;
+    QLabel *label = nullptr;
+
+    SplitWindow(int depth, bool inTabs)
+    {
+        auto *row = new QHBoxLayout(window.get());
+        side = new QTextEdit;
+        side->setMinimumWidth(60);
+        row->addWidget(side);
+        QWidget *inner = nullptr;
+        if (inTabs) {
+            auto *tabs = new QTabWidget;
+            inner = new QWidget;
+            tabs->addTab(inner, QStringLiteral("page"));
+            column = tabs;
+        } else {
+            column = inner = new QWidget;
+        }
+        row->addWidget(column);
+        for (int level = 1; level < depth; ++level) {
+            auto *child = new QWidget;
+            (new QVBoxLayout(inner))->addWidget(child);
+            inner = child;
+        }
+        label = new QLabel(QStringLiteral("short"));
+        auto *innermost = new QVBoxLayout(inner);
+        innermost->addWidget(label);
+        innermost->addWidget(new QTextEdit);
+        window->resize(420, 300);
+        window->show();
+        idle();
+    }
+    static void idle()
+    {
+        for (int pass = 0; pass < 10; ++pass)
+            QCoreApplication::processEvents();
+    }
+};
+
 } // namespace
 
 class TestTextBoxes : public QObject
@@ -42,6 +95,8 @@ private slots:
     void wrapMode();
     void wrapModeFollowsEdits();
     void textAndSignalsUnchanged();
+    void settleLayouts_data();
+    void settleLayouts();
 };
 
 void TestTextBoxes::guard_data()
@@ -212,6 +267,40 @@ void TestTextBoxes::textAndSignalsUnchanged()
         QCOMPARE(preparedChanges.size(), plainChanges.size());
         QCOMPARE(prepared.document()->blockCount(), plain.document()->blockCount());
     }
+}
+
+void TestTextBoxes::settleLayouts_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::addColumn<bool>("inTabs");
+    QTest::newRow("label in the column") << 1 << false;
+    QTest::newRow("three containers deep") << 3 << false;
+    QTest::newRow("in a tab widget's page") << 1 << true;
+    QTest::newRow("two deep in a tab widget's page") << 2 << true;
+}
+
+// A wider label must move the split at once, to where the event loop would
+// take it after its passes, and every level between must have followed.
+void TestTextBoxes::settleLayouts()
+{
+    QFETCH(int, depth);
+    QFETCH(bool, inTabs);
+    const QString wide = QStringLiteral("a caption wide enough to move the split");
+
+    SplitWindow settled(depth, inTabs), looped(depth, inTabs);
+    const int before = settled.column->width();
+    QCOMPARE(looped.column->width(), before);
+
+    settled.label->setText(wide);
+    ::settleLayouts(settled.label);
+    const QList<int> widths = {settled.column->width(), settled.side->width(),
+                               settled.label->width()};
+
+    looped.label->setText(wide);
+    SplitWindow::idle();
+    QVERIFY(looped.column->width() > before);
+    QCOMPARE(widths,
+             QList<int>({looped.column->width(), looped.side->width(), looped.label->width()}));
 }
 
 QTEST_MAIN(TestTextBoxes)
