@@ -14,6 +14,12 @@ MINGW=x86_64-w64-mingw32
 #  - OpenGL off with INPUT_opengl (FEATURE_opengl=OFF leaves dangling uses).
 #  - Direct2D 1.1 off, but Direct2D itself on: without it qwindows.dll does
 #    not link in 6.4.2.
+#  - The same bytes from every build folder and machine: no precompiled
+#    headers (GCC's are not reproducible), a fixed prefix for QtCore to
+#    record (the installed Qt relocates from wherever it lands, and the DLLs
+#    find their plugins beside themselves), no link time in the PE headers.
+#    build_qt adds the time and the path mapping.
+QT_CONFIGURED_PREFIX=/usr/x86_64-w64-mingw32/qt6-cipherbench
 QT_CONFIGURE_OPTIONS=(
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
@@ -25,6 +31,11 @@ QT_CONFIGURE_OPTIONS=(
     -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_pcre2=OFF
     -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_jpeg=OFF
+    -DBUILD_WITH_PCH=OFF
+    -DCMAKE_INSTALL_PREFIX=$QT_CONFIGURED_PREFIX
+    "-DCMAKE_SHARED_LINKER_FLAGS=-Wl,--no-insert-timestamp"
+    "-DCMAKE_MODULE_LINKER_FLAGS=-Wl,--no-insert-timestamp"
+    "-DCMAKE_EXE_LINKER_FLAGS=-Wl,--no-insert-timestamp"
 )
 OPENSSL_CONFIGURE_OPTIONS=(mingw64 no-shared no-module no-tests)
 
@@ -95,9 +106,11 @@ fetch_source() {
     rm -rf "$work"
 }
 
-# The key of a cached build: its source version, options and build inputs.
+# The key of a cached build: its source version, options and build inputs,
+# the builders' own text among them.
 cache_key() {
-    printf '%s\n' "$@" | cat - "$TOOLCHAIN_FILE" packaging/windows/qt-wintab.h | sha256sum | cut -c1-12
+    { printf '%s\n' "$@"; declare -f build_qt build_openssl; } |
+        cat - "$TOOLCHAIN_FILE" packaging/windows/qt-wintab.h | sha256sum | cut -c1-12
 }
 
 # with_cache NAME KEY BUILDER [ARG...]: runs BUILDER PREFIX WORKDIR ARG...
@@ -143,10 +156,17 @@ build_qt() {
             cp "$wine/pktdef.h" "$wintab/pktdef.h" &&
             cp packaging/windows/qt-wintab.h "$wintab/wintab.h" || return 1
     fi
-    cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN_FILE" \
-        -DCMAKE_INSTALL_PREFIX="$prefix" "${QT_CONFIGURE_OPTIONS[@]}" &&
-        cmake --build "$work/build" --parallel "$(nproc)" &&
-        cmake --install "$work/build"
+    # Time is the source's own (the date of its changelog entry: rcc, the
+    # linker and strip read it), and the build folder is mapped to one name.
+    local epoch map
+    epoch=$(dpkg-parsechangelog -l "$work/src/debian/changelog" -S Timestamp) || return 1
+    map=-ffile-prefix-map=$work=/build/qt6-base
+    SOURCE_DATE_EPOCH=$epoch cmake -S "$work/src" -B "$work/build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN_FILE" "${QT_CONFIGURE_OPTIONS[@]}" \
+        "-DCMAKE_C_FLAGS=$map" "-DCMAKE_CXX_FLAGS=$map" &&
+        SOURCE_DATE_EPOCH=$epoch cmake --build "$work/build" --parallel "$(nproc)" &&
+        cmake --install "$work/build" --prefix "$prefix" &&
+        echo "$epoch" >"$prefix/source-date-epoch"
 }
 
 build_openssl() {
