@@ -21,6 +21,7 @@ import os
 import shutil
 import subprocess
 import sys
+import textwrap
 from pathlib import Path
 
 # Where Qt's third-party code ends up in what we ship, by the Id of its
@@ -164,6 +165,27 @@ RUNTIME_COMPONENTS = {
 }
 
 
+def debian_copyright_of_all(path):
+    """The Copyright lines of the "Files: *" paragraph of a DEP-5 file."""
+    lines, inside, taking = [], False, False
+    for line in Path(path).read_text(encoding="utf-8").splitlines():
+        if not line.strip():
+            if inside:
+                break
+            continue
+        if line.startswith("Files:"):
+            inside = line.split(":", 1)[1].strip() == "*"
+            taking = False
+        elif inside and line.startswith("Copyright:"):
+            taking = True
+            lines.append(line.split(":", 1)[1].strip())
+        elif inside and taking and line.startswith(" "):
+            lines.append(line.strip())
+        elif inside:
+            taking = False
+    return lines
+
+
 def read_text(path):
     return Path(path).read_text(encoding="utf-8", errors="replace").rstrip() + "\n"
 
@@ -176,9 +198,9 @@ def make(args):
         if line.strip():
             name, origin = line.split("\t")
             origins[name] = origin
-    shipped = sorted(str(p.relative_to(stage)).replace(os.sep, "/")
-                     for p in stage.rglob("*") if p.is_file())
     own_outputs = {"LICENSE.txt", "THIRD-PARTY-NOTICES.txt"}
+    shipped = sorted({str(p.relative_to(stage)).replace(os.sep, "/")
+                      for p in stage.rglob("*") if p.is_file()} | own_outputs)
 
     # Components, each with the shipped files it is in.
     ours = {"id": "cipherbench", "name": "Cipherbench", "version": args.version,
@@ -187,7 +209,8 @@ def make(args):
             "supplier": "The Cipherbench developers"}
     qt = {"id": "qt6-base", "name": "Qt Base (Qt Core, Qt GUI, Qt Widgets, Windows plugins)",
           "version": args.qt_version.split("+")[0], "license": "LGPL-3.0-only",
-          "copyright": [], "files": [],
+          "copyright": debian_copyright_of_all(notices_dir / "debian" / "copyright"),
+          "files": [],
           "source": (f"Debian source package qt6-base {args.qt_version}, built by this "
                      f"project's scripts/windows-deps.sh (with packaging/windows/qt-wintab.h) "
                      f"at commit {args.commit}"),
@@ -211,7 +234,7 @@ def make(args):
                      f"(source {package['source']}), which has no licence entry here")
         component = runtime.setdefault(package["source"], {
             "id": package["source"], "name": info["name"], "license": info["license"],
-            "version": package["source_version"], "files": [],
+            "version": package["version"], "files": [],
             "copyright_file": f"/usr/share/doc/{package['package']}/copyright",
             "source": f"Debian source package {package['source']} {package['source_version']}",
             "debian_source": package["source"], "debian_version": package["source_version"],
@@ -268,7 +291,7 @@ def make(args):
     components = [ours, qt] + [runtime[k] for k in sorted(runtime)] + [wintab]
     covered = {f for c in components for f in c["files"]}
     for name in shipped:
-        if name not in covered and name != "components.json":
+        if name not in covered:
             sys.exit(f"notices: {name} has no entry")
 
     write_notices(stage / "THIRD-PARTY-NOTICES.txt", args, components, third_party,
@@ -286,7 +309,7 @@ def write_notices(path, args, components, third_party, notices_dir, shipped):
     rule = "=" * 78
 
     def heading(text, char="="):
-        out.extend(["", text, char * min(78, max(len(text), 20)), ""])
+        out.extend(["", text, char * min(78, len(text)), ""])
 
     out.append(f"Cipherbench {args.version} for Windows: what this folder holds, and its licences")
     out.append(rule)
@@ -303,7 +326,9 @@ def write_notices(path, args, components, third_party, notices_dir, shipped):
         line = f"{name.ljust(width)}{'; '.join(owners)}"
         out.append(line)
         if inside:
-            out.append(" " * width + "with third-party code: " + ", ".join(inside))
+            out.extend(textwrap.wrap("with third-party code: " + ", ".join(inside), 78,
+                                     initial_indent=" " * width,
+                                     subsequent_indent=" " * (width + 2)))
     out.append("")
     out.append("cipherbench.exe also holds, linked in statically, GCC's stack protector")
     out.append("(libssp) and MinGW-w64's start-up code; both are listed below.")

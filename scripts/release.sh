@@ -71,16 +71,16 @@ record=$OUT/cipherbench-$version.buildinfo
 } >"$record"
 
 sbom=$OUT/cipherbench-$version.cdx.json
-python3 scripts/sbom.py make --release-dir "$OUT" --components "$windows/components.json" \
+/usr/bin/python3 scripts/sbom.py make --release-dir "$OUT" --components "$windows/components.json" \
     --installer-folder "$windows/stage/cipherbench-$version-windows-x64" --version "$version" \
     --commit "$SOURCE_COMMIT" --epoch "$SOURCE_DATE_EPOCH" --homepage "$homepage" --output "$sbom"
-python3 scripts/sbom.py validate "$sbom"
+/usr/bin/python3 scripts/sbom.py validate "$sbom"
 # The validator is seen to refuse: a licence that is no SPDX identifier.
 broken=$(mktemp)
 trap 'rm -f "$broken"' EXIT
-python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); d["metadata"]["component"]["licenses"]=[{"license":{"id":"not-a-licence"}}]; json.dump(d,open(sys.argv[2],"w"))' \
+/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); d["metadata"]["component"]["licenses"]=[{"license":{"id":"not-a-licence"}}]; json.dump(d,open(sys.argv[2],"w"))' \
     "$sbom" "$broken"
-if python3 scripts/sbom.py validate "$broken" >/dev/null 2>&1; then
+if /usr/bin/python3 scripts/sbom.py validate "$broken" >/dev/null 2>&1; then
     echo "the schema check accepted a bill of materials with an unknown licence" >&2
     exit 1
 fi

@@ -83,6 +83,8 @@ def make(args):
                  "licenses": licenses(component["license"]),
                  "externalReferences": [], "properties": [
                      {"name": "cipherbench:source", "value": component["source"]}]}
+        if component.get("copyright"):
+            entry["copyright"] = "; ".join(component["copyright"])
         if component.get("debian_source"):
             entry["purl"] = purl_deb(component["debian_source"], component["debian_version"])
             entry["externalReferences"].append(

@@ -207,7 +207,7 @@ first_prefix() {
 collect_qt_notices() {
     local prefix=$1 work=$2 version=$3
     fetch_source qt6-base "$version" "$work/src" &&
-        python3 scripts/notices.py collect "$work/src" "$prefix"
+        /usr/bin/python3 scripts/notices.py collect "$work/src" "$prefix"
 }
 
 # Sets WINDOWS_QT and WINDOWS_OPENSSL to the prefixes, building what the

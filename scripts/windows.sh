@@ -181,7 +181,7 @@ check_qt_record() {
 # The notices: every file of the folder, its component and licence, made
 # from Qt's attribution files and Debian's copyright files.
 make_notices() {
-    python3 scripts/notices.py make --stage "$STAGE" --origins "$OUT/windows-origins.txt" \
+    /usr/bin/python3 scripts/notices.py make --stage "$STAGE" --origins "$OUT/windows-origins.txt" \
         --qt-notices "$WINDOWS_QT_NOTICES" --qt-prefix "$WINDOWS_QT" \
         --qt-version "$WINDOWS_QT_VERSION" --version "$(version)" --commit "$SOURCE_COMMIT" \
         --homepage "$(sed -n 's/^CMAKE_PROJECT_HOMEPAGE_URL:STATIC=//p' "$OUT/CMakeCache.txt")" \
