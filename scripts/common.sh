@@ -57,8 +57,12 @@ ensure_configured() {
 # match. Exports SOURCE_DATE_EPOCH and sets SOURCE_COMMIT.
 export_source_date() {
     local recorded=packaging/source-commit commit="" date=""
-    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-        commit=$(git rev-parse HEAD) && date=$(git log -1 --format=%ct HEAD) || return 1
+    if [ -e .git ]; then
+        command -v git >/dev/null 2>&1 || ensure_packages git >&2
+        if ! commit=$(git rev-parse HEAD) || ! date=$(git log -1 --format=%ct HEAD); then
+            echo "git cannot read this clone's commit" >&2
+            return 1
+        fi
         # Uncommitted changes are not the commit: say so in what is made.
         [ -z "$(git status --porcelain --untracked-files=no)" ] || commit="$commit-modified"
     elif ! grep -q 'Format:' "$recorded"; then
