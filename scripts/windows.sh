@@ -239,7 +239,14 @@ make_portable() {
     # zip keeps local time: UTC makes it the same everywhere.
     (cd "$OUT/stage" && find "$PORTABLE_NAME" | LC_ALL=C sort |
         TZ=UTC zip -q -X -@ "../$PORTABLE_NAME.zip") || return 1
-    echo "$ZIP: $(stat -c %s "$ZIP") bytes"
+    local licence
+    for licence in LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+        unzip -Z1 "$ZIP" | grep -qxF "$PORTABLE_NAME/$licence" || {
+            echo "$ZIP lacks $licence" >&2
+            return 1
+        }
+    done
+    echo "$ZIP: $(stat -c %s "$ZIP") bytes, with LICENSE.txt and THIRD-PARTY-NOTICES.txt"
 }
 
 # The installer installs exactly the portable folder's files, and its
