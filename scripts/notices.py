@@ -138,6 +138,9 @@ def collect(source, dest):
 
 def debian_package(path):
     """The binary package that owns PATH, its source package and version."""
+    # The compiler names some of its files through "..": dpkg knows them
+    # by their plain path.
+    path = os.path.normpath(path)
     owner = subprocess.run(["dpkg-query", "-S", path], check=True, capture_output=True,
                            text=True).stdout.split(":")[0]
     fields = subprocess.run(
