@@ -103,27 +103,37 @@ started=$SECONDS
 echo "built in $((SECONDS - started)) s"
 
 step "comparing"
+# The downloads first, so that the report is of the file that differs, not
+# of the sums over it.
 status=0
-count=0
-for file in "$a/$FILES"/*; do
-    name=$(basename "$file")
-    count=$((count + 1))
+reported=0
+listing() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort; }
+mapfile -t names < <(listing "$a/$FILES" | grep -E '\.(deb|zip|exe)$'
+    listing "$a/$FILES" | grep -v -E '\.(deb|zip|exe)$')
+for name in "${names[@]}"; do
     if ! [ -f "$b/$FILES/$name" ]; then
         echo "$name: missing from the second build" >&2
         status=1
-    elif ! cmp -s "$file" "$b/$FILES/$name"; then
-        echo "$name: differs; diffoscope's report:" >&2
-        diffoscope --text - "$file" "$b/$FILES/$name" 2>&1 | head -n 200 >&2 || true
+    elif ! cmp -s "$a/$FILES/$name" "$b/$FILES/$name"; then
+        echo "$name: differs" >&2
         status=1
-        break
+        if [ "$reported" = 0 ]; then
+            reported=1
+            echo "diffoscope's report of $name:" >&2
+            diffoscope --text - "$a/$FILES/$name" "$b/$FILES/$name" 2>&1 | head -n 300 >&2 || true
+        fi
     fi
 done
-if [ "$(find "$b/$FILES" -mindepth 1 -maxdepth 1 | wc -l)" != "$count" ]; then
+if [ "$(listing "$b/$FILES")" != "$(listing "$a/$FILES")" ]; then
     echo "the two builds made different sets of files" >&2
     status=1
 fi
 if [ "$status" = 0 ]; then
-    echo "all $count release files are the same bytes in both builds:"
+    echo "all ${#names[@]} release files are the same bytes in both builds:"
     sed 's/^/  /' "$a/$FILES/SHA256SUMS"
+elif [ "${KEEP_BUILDS:-0}" = 1 ]; then
+    echo "both builds are kept in $WORK (KEEP_BUILDS=1)"
+    trap - EXIT
+    [ -n "$MOUNTED" ] && fusermount3 -u "$MOUNTED"
 fi
 exit "$status"
