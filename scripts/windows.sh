@@ -45,7 +45,6 @@ timed() {
 step() { printf '\n== %s\n' "$*"; }
 
 cross_build() {
-    export CIPHERBENCH_WINDOWS_QT=$WINDOWS_QT CIPHERBENCH_WINDOWS_OPENSSL=${WINDOWS_OPENSSL:-}
     if [ "$RELEASE" = 1 ]; then
         step "building Cipherbench for Windows afresh"
         # Nothing generated for another commit may stay (rcc's output
@@ -54,6 +53,12 @@ cross_build() {
     else
         step "cross-building Cipherbench and its tests"
     fi
+    # The PE linker orders a program's imports by the paths of the import
+    # libraries, so where the Qt cache lies would decide the bytes of
+    # cipherbench.exe. Reached through the build folder, Qt's libraries are
+    # named relative to it, the same in every build.
+    mkdir -p "$OUT" && ln -sfn "$WINDOWS_QT" "$OUT/qt" || return 1
+    export CIPHERBENCH_WINDOWS_QT=$PWD/$OUT/qt CIPHERBENCH_WINDOWS_OPENSSL=${WINDOWS_OPENSSL:-}
     cmake --preset "$PRESET" >"$OUT.configure.log" 2>&1 || {
         cat "$OUT.configure.log"
         return 1
@@ -182,7 +187,7 @@ check_qt_record() {
 # from Qt's attribution files and Debian's copyright files.
 make_notices() {
     /usr/bin/python3 scripts/notices.py make --stage "$STAGE" --origins "$OUT/windows-origins.txt" \
-        --qt-notices "$WINDOWS_QT_NOTICES" --qt-prefix "$WINDOWS_QT" \
+        --qt-notices "$WINDOWS_QT_NOTICES" --qt-prefix "$CIPHERBENCH_WINDOWS_QT" \
         --qt-version "$WINDOWS_QT_VERSION" --version "$(version)" --commit "$SOURCE_COMMIT" \
         --homepage "$(sed -n 's/^CMAKE_PROJECT_HOMEPAGE_URL:STATIC=//p' "$OUT/CMakeCache.txt")" \
         --license LICENSE --components "$OUT/components.json" || return 1
