@@ -48,3 +48,32 @@ ensure_configured() {
         exit 1
     }
 }
+
+# The commit and the time that release files carry. SOURCE_DATE_EPOCH, when
+# set, is the time; otherwise the commit's committer time. A source tree
+# without .git made by `git archive` has both in packaging/source-commit
+# (Git fills it in, export-subst); any other tree needs SOURCE_DATE_EPOCH
+# set, for example to the one in the build record of the release it is to
+# match. Exports SOURCE_DATE_EPOCH and sets SOURCE_COMMIT.
+export_source_date() {
+    local recorded=packaging/source-commit commit="" date=""
+    if [ -e .git ]; then
+        command -v git >/dev/null 2>&1 || ensure_packages git >&2
+        if ! commit=$(git rev-parse HEAD) || ! date=$(git log -1 --format=%ct HEAD); then
+            echo "git cannot read this clone's commit" >&2
+            return 1
+        fi
+        # Uncommitted changes are not the commit: say so in what is made.
+        [ -z "$(git status --porcelain --untracked-files=no)" ] || commit="$commit-modified"
+    elif ! grep -q 'Format:' "$recorded"; then
+        commit=$(sed -n 's/^commit=//p' "$recorded")
+        date=$(sed -n 's/^date=//p' "$recorded")
+    fi
+    SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$date}
+    SOURCE_COMMIT=${commit:-unknown}
+    if ! [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]]; then
+        echo "no commit time here: set SOURCE_DATE_EPOCH (the build record of a release has it)" >&2
+        return 1
+    fi
+    export SOURCE_DATE_EPOCH
+}

@@ -8,6 +8,10 @@ source scripts/common.sh
 # file and dpkg-dev: CPack finds the binary's shared libraries and turns them
 # into the Depends line with dpkg-shlibdeps.
 ensure_packages "${BUILD_PACKAGES[@]}" file dpkg-dev >&2
+export_source_date || exit 1
+# CPack stamps the package's members with SOURCE_DATE_EPOCH, and gives the
+# outer ones the umask's mode: Debian's own are 0644.
+umask 022
 mkdir -p build
 rm -f build/package/cipherbench_*.deb
 cmake --workflow --preset package >build/package.log 2>&1 || {

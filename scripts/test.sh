@@ -11,9 +11,10 @@ source scripts/common.sh
 # libssl-dev: the reference in the differential tests; clang and its runtime:
 # the fuzzers; valgrind: the constant-time check; the rest checks the package
 # (devscripts for hardening-check); shellcheck reads the scripts,
-# clang-format the sources' layout.
+# clang-format the sources' layout; Python and jsonschema run the release
+# tools' tests.
 ensure_packages "${BUILD_PACKAGES[@]}" libssl-dev clang libclang-rt-14-dev valgrind \
-    lintian devscripts desktop-file-utils appstream shellcheck clang-format
+    lintian devscripts desktop-file-utils appstream shellcheck clang-format python3 python3-jsonschema
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
@@ -23,6 +24,8 @@ echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --workflow --preset asan
 echo "== fuzzers, ${FUZZ_SECONDS} s each"
 fuzz/run.sh "$FUZZ_SECONDS"
+echo "== release tools (licence notices, bill of materials)"
+/usr/bin/python3 -m unittest discover -s tests/scripts
 echo "== shellcheck"
 shellcheck -x scripts/*.sh .ci/run fuzz/run.sh
 echo " every script passes"

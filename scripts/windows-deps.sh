@@ -32,7 +32,7 @@ QT_CONFIGURE_OPTIONS=(
     -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_jpeg=OFF
     -DBUILD_WITH_PCH=OFF
-    -DCMAKE_INSTALL_PREFIX=$QT_CONFIGURED_PREFIX
+    "-DCMAKE_INSTALL_PREFIX=$QT_CONFIGURED_PREFIX"
     "-DCMAKE_SHARED_LINKER_FLAGS=-Wl,--no-insert-timestamp"
     "-DCMAKE_MODULE_LINKER_FLAGS=-Wl,--no-insert-timestamp"
     "-DCMAKE_EXE_LINKER_FLAGS=-Wl,--no-insert-timestamp"
@@ -49,7 +49,7 @@ OPENSSL_CONFIGURE_OPTIONS=(mingw64 no-shared no-module no-tests)
 WINDOWS_PACKAGES=(g++ cmake ninja-build perl qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev libwine-dev wine64 nsis
     libxrender1 libxrandr2 libxcursor1 libxi6 libxcomposite1 libxinerama1
-    zip unzip imagemagick xvfb xauth xdotool fonts-noto-cjk libssl-dev)
+    zip unzip imagemagick xvfb xauth xdotool fonts-noto-cjk libssl-dev python3)
 
 package_version() { dpkg-query -W -f='${Version}' "$1"; }
 
@@ -179,39 +179,59 @@ build_openssl() {
         make install_dev)
 }
 
-# first_prefix NAME-STEM BUILDER OPTIONS-ARRAY CANDIDATE...: the prefix of
-# the first candidate version already in the cache, else of the first one
-# that builds.
+# first_prefix NAME-STEM BUILDER OPTIONS-ARRAY CANDIDATE...: the version and
+# prefix of the first candidate already in the cache, else of the first one
+# that builds, as "VERSION PREFIX".
 first_prefix() {
-    local stem=$1 builder=$2 options=$3 version key
+    local stem=$1 builder=$2 options=$3 version key prefix
     shift 3
     local -n opts=$options
     for version in "$@"; do
         key=$(cache_key "$version" "${opts[@]}")
         if [ -f "$WINDOWS_CACHE/$stem-${version%%[+-]*}-$key/.complete" ]; then
-            echo "$WINDOWS_CACHE/$stem-${version%%[+-]*}-$key/prefix"
+            echo "$version $WINDOWS_CACHE/$stem-${version%%[+-]*}-$key/prefix"
             return 0
         fi
     done
     for version in "$@"; do
         key=$(cache_key "$version" "${opts[@]}")
-        with_cache "$stem-${version%%[+-]*}" "$key" "$builder" "$version" && return 0
+        prefix=$(with_cache "$stem-${version%%[+-]*}" "$key" "$builder" "$version") &&
+            echo "$version $prefix" && return 0
     done
     return 1
 }
 
+# What the licence notices need of Qt's source (its licence texts, Debian's
+# copyright file, Qt's attribution files and the texts they name), kept
+# beside the built Qt.
+collect_qt_notices() {
+    local prefix=$1 work=$2 version=$3
+    fetch_source qt6-base "$version" "$work/src" &&
+        /usr/bin/python3 scripts/notices.py collect "$work/src" "$prefix"
+}
+
 # Sets WINDOWS_QT and WINDOWS_OPENSSL to the prefixes, building what the
-# cache lacks. Qt must be the version of the host tools (moc, uic, rcc) it
-# is built with, if not necessarily Debian's same revision of it; OpenSSL is
-# the tests' reference only, and any 3.0 serves.
+# cache lacks, WINDOWS_QT_VERSION to the Debian version of Qt's source and
+# WINDOWS_QT_NOTICES to what the notices take from it. Qt must be the
+# version of the host tools (moc, uic, rcc) it is built with, if not
+# necessarily Debian's same revision of it; OpenSSL is the tests' reference
+# only, and any 3.0 serves ("qt-only" leaves it out).
 ensure_windows_deps() {
-    local qt_version ssl_version candidates
+    local qt_version ssl_version candidates found
     qt_version=$(package_version qt6-base-dev-tools)
     ssl_version=$(package_version libssl-dev)
     mapfile -t candidates < <(source_candidates qt6-base "$qt_version" "${qt_version%%+*}")
-    WINDOWS_QT=$(first_prefix qt build_qt QT_CONFIGURE_OPTIONS "${candidates[@]}") || return 1
+    found=$(first_prefix qt build_qt QT_CONFIGURE_OPTIONS "${candidates[@]}") || return 1
+    WINDOWS_QT_VERSION=${found%% *}
+    WINDOWS_QT=${found#* }
+    WINDOWS_QT_NOTICES=$(with_cache "qt-notices-${WINDOWS_QT_VERSION%%[+-]*}" \
+        "$({ echo "$WINDOWS_QT_VERSION"; sed -n '/^def load_attributions/,/^def debian_package/p' \
+            scripts/notices.py; } | sha256sum | cut -c1-12)" \
+        collect_qt_notices "$WINDOWS_QT_VERSION") || return 1
+    export WINDOWS_QT WINDOWS_QT_VERSION WINDOWS_QT_NOTICES
+    [ "${1:-}" = qt-only ] && return 0
     mapfile -t candidates < <(source_candidates openssl "$ssl_version" 3.0.)
-    WINDOWS_OPENSSL=$(first_prefix openssl build_openssl OPENSSL_CONFIGURE_OPTIONS \
-        "${candidates[@]}") || return 1
-    export WINDOWS_QT WINDOWS_OPENSSL
+    found=$(first_prefix openssl build_openssl OPENSSL_CONFIGURE_OPTIONS "${candidates[@]}") || return 1
+    WINDOWS_OPENSSL=${found#* }
+    export WINDOWS_OPENSSL
 }

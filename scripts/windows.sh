@@ -9,14 +9,31 @@
 # Last, the real window is started under Wine on Xvfb, from the unpacked zip
 # and from a silent install, and the silent uninstall must leave nothing.
 #
+# Every file of the folder is listed, with its licence, in its
+# THIRD-PARTY-NOTICES.txt; the Qt files must match the hashes in
+# packaging/windows/qt-build-record.txt when made with the versions recorded
+# there.
+#
 #   scripts/windows.sh            all of it
 #   WINDOWS_SKIP_WINDOW=1 ...     without the window checks
+#   scripts/windows.sh --release  only the zip and the installer, from a
+#                                 fresh build of the program alone in
+#                                 build/windows-release (release.sh)
+#   WINDOWS_WRITE_QT_RECORD=1 ... writes the Qt record from this build
 set -u
 cd "$(dirname "$0")/.." || exit 1
 source scripts/common.sh
 source scripts/windows-deps.sh
 
-OUT=build/windows
+RELEASE=0
+[ "${1:-}" = --release ] && RELEASE=1
+PRESET=windows
+[ "$RELEASE" = 1 ] && PRESET=windows-release
+OUT=build/$PRESET
+QT_RECORD=packaging/windows/qt-build-record.txt
+# The Debian packages whose versions decide the bytes of the Qt we build.
+QT_TOOL_PACKAGES=(qt6-base-dev-tools g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+    binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake ninja-build libwine-dev dpkg-dev)
 timings=()
 timed() {
     local name=$1 started=$SECONDS
@@ -28,13 +45,20 @@ timed() {
 step() { printf '\n== %s\n' "$*"; }
 
 cross_build() {
-    step "cross-building Cipherbench and its tests"
-    export CIPHERBENCH_WINDOWS_QT=$WINDOWS_QT CIPHERBENCH_WINDOWS_OPENSSL=$WINDOWS_OPENSSL
-    cmake --preset windows >"$OUT.configure.log" 2>&1 || {
+    export CIPHERBENCH_WINDOWS_QT=$WINDOWS_QT CIPHERBENCH_WINDOWS_OPENSSL=${WINDOWS_OPENSSL:-}
+    if [ "$RELEASE" = 1 ]; then
+        step "building Cipherbench for Windows afresh"
+        # Nothing generated for another commit may stay (rcc's output
+        # carries SOURCE_DATE_EPOCH, and would not be made again).
+        rm -rf "$OUT"
+    else
+        step "cross-building Cipherbench and its tests"
+    fi
+    cmake --preset "$PRESET" >"$OUT.configure.log" 2>&1 || {
         cat "$OUT.configure.log"
         return 1
     }
-    cmake --build --preset windows
+    cmake --build --preset "$PRESET"
 }
 
 # Every suite under Wine on the offscreen platform; QtTest's own totals
@@ -91,15 +115,101 @@ imported_dlls() {
     printf '%s\n' "${!seen[@]}" | sort
 }
 
+# The time a PE file's header carries.
+pe_time() {
+    local header
+    header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    od -An -tu4 -j$((header + 8)) -N4 "$1" | tr -d ' '
+}
+
+# strip writes SOURCE_DATE_EPOCH, or else the clock, into the PE header
+# (with a checksum made over it): each file keeps the time it was linked
+# with, ours the commit's, Qt's its source's, MinGW's Debian's.
+strip_pe() {
+    local file
+    for file in "$@"; do
+        SOURCE_DATE_EPOCH=$(pe_time "$file") "$MINGW-strip" --strip-unneeded "$file" || return 1
+    done
+}
+
+# The record of the Qt files this build ships: the versions that made them,
+# then their hashes.
+qt_record_now() {
+    local package
+    echo "source qt6-base $WINDOWS_QT_VERSION"
+    for package in "${QT_TOOL_PACKAGES[@]}"; do
+        echo "tool $package $(package_version "$package")"
+    done
+    (cd "$STAGE" && sha256sum Qt6*.dll platforms/*.dll styles/*.dll)
+}
+
+# The Qt built here against the recorded one: with the recorded versions
+# the files must be the recorded ones; with others they cannot be compared.
+check_qt_record() {
+    local now versions_now versions_then
+    now=$(qt_record_now) || return 1
+    if [ "${WINDOWS_WRITE_QT_RECORD:-0}" = 1 ]; then
+        {
+            echo "# Qt for Windows as scripts/windows-deps.sh builds it from Debian's source and"
+            echo "# windows.sh strips it: the Debian versions of the source and of the tools"
+            echo "# that made it, then the SHA-256 of each file shipped. Written with"
+            echo "# WINDOWS_WRITE_QT_RECORD=1 scripts/windows.sh; every build compares itself."
+            echo "$now"
+        } >"$QT_RECORD"
+        echo "wrote $QT_RECORD"
+        return 0
+    fi
+    [ -f "$QT_RECORD" ] || {
+        echo "$QT_RECORD is missing" >&2
+        return 1
+    }
+    versions_now=$(echo "$now" | grep -E '^(source|tool) ')
+    versions_then=$(grep -E '^(source|tool) ' "$QT_RECORD")
+    if [ "$versions_now" != "$versions_then" ]; then
+        echo "Qt was built with other versions than the recorded ones, so its files are not compared:"
+        diff <(echo "$versions_then") <(echo "$versions_now") | sed -n 's/^</  recorded:/p; s/^>/  here:    /p'
+        echo "$now" | grep -v -E '^(source|tool) ' | sed 's/^/  /'
+        return 0
+    fi
+    if ! diff <(grep -v -E '^(#|source |tool )' "$QT_RECORD") <(echo "$now" | grep -v -E '^(source|tool) '); then
+        echo "Qt's files differ from $QT_RECORD although the versions that made them are the recorded ones" >&2
+        return 1
+    fi
+    echo "Qt's $(echo "$now" | grep -c -v -E '^(source|tool) ') files are the recorded ones, byte for byte"
+}
+
+# The notices: every file of the folder, its component and licence, made
+# from Qt's attribution files and Debian's copyright files.
+make_notices() {
+    /usr/bin/python3 scripts/notices.py make --stage "$STAGE" --origins "$OUT/windows-origins.txt" \
+        --qt-notices "$WINDOWS_QT_NOTICES" --qt-prefix "$WINDOWS_QT" \
+        --qt-version "$WINDOWS_QT_VERSION" --version "$(version)" --commit "$SOURCE_COMMIT" \
+        --homepage "$(sed -n 's/^CMAKE_PROJECT_HOMEPAGE_URL:STATIC=//p' "$OUT/CMakeCache.txt")" \
+        --license LICENSE --components "$OUT/components.json" || return 1
+    # Independently of the generator: each DLL and program has its line.
+    local file unlisted=0
+    while read -r file; do
+        grep -q "^${file//./\\.} " <(sed 's/^\xef\xbb\xbf//; s/\r$//' "$STAGE/THIRD-PARTY-NOTICES.txt") || {
+            echo "THIRD-PARTY-NOTICES.txt has no entry for $file" >&2
+            unlisted=1
+        }
+    done < <(cd "$STAGE" && find . \( -name '*.dll' -o -name '*.exe' -o -name '*.qm' \) -printf '%P\n')
+    [ "$unlisted" = 0 ] && echo "THIRD-PARTY-NOTICES.txt: $(stat -c %s "$STAGE/THIRD-PARTY-NOTICES.txt") bytes, every file listed"
+}
+
 # The portable folder: installed, stripped, its DLLs checked against what
-# the program and its plugins import, then zipped.
+# the program and its plugins import, its licences written; then zipped
+# with every entry in one order, one time and one mode.
 make_portable() {
     step "the portable folder"
     PORTABLE_NAME=cipherbench-$(version)-windows-x64
     STAGE=$OUT/stage/$PORTABLE_NAME
     rm -rf "$OUT/stage"
     cmake --install "$OUT" --prefix "$STAGE" >/dev/null || return 1
-    find "$STAGE" \( -name '*.dll' -o -name '*.exe' \) -exec "$MINGW-strip" --strip-unneeded {} + || return 1
+    local pe
+    mapfile -t pe < <(find "$STAGE" \( -name '*.dll' -o -name '*.exe' \) | LC_ALL=C sort)
+    strip_pe "${pe[@]}" || return 1
+    check_qt_record || return 1
 
     local programs=("$STAGE/cipherbench.exe" "$STAGE"/platforms/*.dll "$STAGE"/styles/*.dll)
     local shipped needed missing unused
@@ -118,11 +228,25 @@ make_portable() {
         return 1
     fi
     echo "$(echo "$shipped" | wc -l) DLLs beside cipherbench.exe, each one loaded: $(echo "$shipped" | tr '\n' ' ')"
+    make_notices || return 1
 
+    find "$STAGE" -type d -exec chmod 0755 {} + &&
+        find "$STAGE" -type f -exec chmod 0644 {} + &&
+        find "$STAGE" -type f \( -name '*.exe' -o -name '*.dll' \) -exec chmod 0755 {} + &&
+        find "$OUT/stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} + || return 1
     ZIP=$OUT/$PORTABLE_NAME.zip
     rm -f "$ZIP"
-    (cd "$OUT/stage" && zip -qr -X "../$PORTABLE_NAME.zip" "$PORTABLE_NAME") || return 1
-    echo "$ZIP: $(stat -c %s "$ZIP") bytes"
+    # zip keeps local time: UTC makes it the same everywhere.
+    (cd "$OUT/stage" && find "$PORTABLE_NAME" | LC_ALL=C sort |
+        TZ=UTC zip -q -X -@ "../$PORTABLE_NAME.zip") || return 1
+    local licence
+    for licence in LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+        unzip -Z1 "$ZIP" | grep -qxF "$PORTABLE_NAME/$licence" || {
+            echo "$ZIP lacks $licence" >&2
+            return 1
+        }
+    done
+    echo "$ZIP: $(stat -c %s "$ZIP") bytes, with LICENSE.txt and THIRD-PARTY-NOTICES.txt"
 }
 
 # The installer installs exactly the portable folder's files, and its
@@ -135,10 +259,10 @@ make_installer() {
     # shellcheck disable=SC2016 # $INSTDIR is NSIS's, not the shell's
     (
         cd "$STAGE" || exit 1
-        find . -type d | sort | while read -r dir; do
+        find . -type d | LC_ALL=C sort | while read -r dir; do
             dir=${dir#.}
             printf 'SetOutPath "$INSTDIR%s"\n' "${dir//\//\\}"
-            find ".$dir" -maxdepth 1 -type f | sort | while read -r file; do
+            find ".$dir" -maxdepth 1 -type f | LC_ALL=C sort | while read -r file; do
                 printf 'File "%s"\n' "$PWD/${file#./}"
             done
         done
@@ -146,11 +270,11 @@ make_installer() {
     # shellcheck disable=SC2016
     (
         cd "$STAGE" || exit 1
-        find . -type f | sort | while read -r file; do
+        find . -type f | LC_ALL=C sort | while read -r file; do
             file=${file#.}
             printf 'Delete "$INSTDIR%s"\n' "${file//\//\\}"
         done
-        find . -mindepth 1 -type d | sort -r | while read -r dir; do
+        find . -mindepth 1 -type d | LC_ALL=C sort -r | while read -r dir; do
             dir=${dir#.}
             printf 'RMDir "$INSTDIR%s"\n' "${dir//\//\\}"
         done
@@ -173,17 +297,23 @@ checksums() {
 }
 
 ensure_packages "${WINDOWS_PACKAGES[@]}"
+export_source_date || exit 1
 mkdir -p "$OUT"
-step "Qt and OpenSSL for Windows (built once, then taken from $WINDOWS_CACHE)"
-timed "Qt and OpenSSL" ensure_windows_deps || exit 1
-echo "Qt: $WINDOWS_QT"
-echo "OpenSSL: $WINDOWS_OPENSSL"
+if [ "$RELEASE" = 1 ]; then
+    step "Qt for Windows (built once, then taken from $WINDOWS_CACHE)"
+    timed "Qt" ensure_windows_deps qt-only || exit 1
+else
+    step "Qt and OpenSSL for Windows (built once, then taken from $WINDOWS_CACHE)"
+    timed "Qt and OpenSSL" ensure_windows_deps || exit 1
+    echo "OpenSSL: $WINDOWS_OPENSSL"
+fi
+echo "Qt: $WINDOWS_QT (qt6-base $WINDOWS_QT_VERSION)"
 timed "cross-build" cross_build || exit 1
-timed "tests under Wine" run_tests || exit 1
+[ "$RELEASE" = 1 ] || timed "tests under Wine" run_tests || exit 1
 timed "portable zip" make_portable || exit 1
 timed "installer" make_installer || exit 1
 checksums || exit 1
-if [ "${WINDOWS_SKIP_WINDOW:-0}" != 1 ]; then
+if [ "$RELEASE" = 0 ] && [ "${WINDOWS_SKIP_WINDOW:-0}" != 1 ]; then
     source scripts/windows-check.sh
     timed "window checks under Wine" check_windows_window || exit 1
 fi

@@ -5,6 +5,9 @@ Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
+; Installed files get the time of their install, not of the build: the
+; installer is then the same bytes whenever it is made.
+SetDateSave off
 
 !include "MUI2.nsh"
 
@@ -27,11 +30,15 @@ VIAddVersionKey /LANG=2052 "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=2052 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=2052 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=2052 "LegalCopyright" "MIT License, ${PUBLISHER}"
+VIAddVersionKey /LANG=2052 "Comments" "Third-party licences: THIRD-PARTY-NOTICES.txt"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_RUN "$INSTDIR\cipherbench.exe"
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\THIRD-PARTY-NOTICES.txt"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "查看许可证和第三方组件声明"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH

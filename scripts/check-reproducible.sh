@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Builds the release files of HEAD twice, from two clean clones, and
+# compares them byte for byte; a difference fails, with diffoscope's report
+# of the first file that differs. The second build differs from the first
+# in what Debian's reprotest varies:
+#   source path    .../a/cipherbench      and .../b/源码 with a longer path/tree
+#   clock          the real one           and 398 days ahead (faketime)
+#   umask          022                    and 002
+#   locale         C.UTF-8                and zh_CN.UTF-8 (made in our folder)
+#   time zone      UTC                    and Pacific/Kiritimati (UTC+14)
+#   host name      cipherbench-build-a    and another (own UTS namespace)
+#   user and home  root                   and nobody, another HOME
+#   file order     the file system's      and shuffled (disorderfs)
+# The second build takes Qt for Windows from a copy of the first one's
+# cache, so the Qt it ships is the same files; its commands run in their
+# own PID namespace, so all of them end with it.
+#
+#   scripts/check-reproducible.sh         (as root)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "$0 changes user and host name and mounts disorderfs, and must run as root." >&2
+    exit 1
+fi
+ensure_packages git util-linux faketime disorderfs fuse3 locales tzdata diffoscope-minimal
+
+WORK=$(mktemp -d /var/tmp/cipherbench-reproducible.XXXXXX)
+FILES=build/release-files
+MOUNTED=
+# shellcheck disable=SC2317 # run by the EXIT trap
+cleanup() {
+    local status=$1
+    trap - EXIT INT TERM
+    if [ -n "$MOUNTED" ]; then
+        fusermount3 -u "$MOUNTED" 2>/dev/null || umount "$MOUNTED" 2>/dev/null || true
+    fi
+    if grep -qF " $WORK/" /proc/self/mountinfo; then
+        echo "something is still mounted under $WORK; leaving it in place" >&2
+        exit 1
+    fi
+    rm -rf --one-file-system "$WORK"
+    exit "$status"
+}
+trap 'cleanup $?' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+commit=$(git rev-parse HEAD)
+a=$WORK/a/cipherbench
+b_real=$WORK/b/disorder-backing
+b=$WORK/b/一个较长的路径/源码
+git clone -q --no-local "$PWD" "$a"
+git clone -q --no-local "$PWD" "$b_real"
+git -C "$a" checkout -q "$commit"
+git -C "$b_real" checkout -q "$commit"
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "first build, in $a"
+started=$SECONDS
+(cd "$a" && umask 022 && unshare --uts --pid --fork --kill-child -- env \
+    LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC bash -c 'hostname cipherbench-build-a && ./scripts/release.sh') \
+    >"$WORK/a.log" 2>&1 || {
+    tail -n 60 "$WORK/a.log"
+    echo "the first build failed" >&2
+    exit 1
+}
+echo "built in $((SECONDS - started)) s"
+
+step "second build, varied, in $b"
+mkdir -p "$WORK/b/locale" "$WORK/b/home" "$WORK/b/cache/windows" "$(dirname "$b")"
+localedef -i zh_CN -f UTF-8 "$WORK/b/locale/zh_CN.UTF-8"
+# Qt (and its notices, and the private source index) from the first
+# build's cache, which is this machine's.
+cache=${CIPHERBENCH_CACHE:-$HOME/.cache/cipherbench}/windows
+for dir in "$cache"/apt "$cache"/qt-*; do
+    [ -d "$dir" ] && cp -a "$dir" "$WORK/b/cache/windows/"
+done
+chown -R nobody:nogroup "$WORK/b"
+chmod 0755 "$WORK" "$WORK/b"
+disorder=(disorderfs --shuffle-dirents=yes --multi-user=yes -o allow_other "$b_real" "$b")
+if mkdir -p "$b" && "${disorder[@]}" >/dev/null 2>&1; then
+    MOUNTED=$b
+    echo "file order shuffled by disorderfs"
+else
+    rmdir "$b" 2>/dev/null || true
+    mv "$b_real" "$b"
+    echo "disorderfs cannot mount here (no FUSE); file order is the file system's own"
+fi
+started=$SECONDS
+(cd "$b" && umask 002 && unshare --uts --pid --fork --kill-child -- env \
+    LOCPATH="$WORK/b/locale" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 TZ=Pacific/Kiritimati \
+    HOME="$WORK/b/home" CIPHERBENCH_CACHE="$WORK/b/cache" \
+    bash -c 'hostname cipherbench-other-host &&
+        exec setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
+            faketime -f +398d ./scripts/release.sh') >"$WORK/b.log" 2>&1 || {
+    tail -n 60 "$WORK/b.log"
+    echo "the second build failed" >&2
+    exit 1
+}
+echo "built in $((SECONDS - started)) s"
+
+step "comparing"
+status=0
+count=0
+for file in "$a/$FILES"/*; do
+    name=$(basename "$file")
+    count=$((count + 1))
+    if ! [ -f "$b/$FILES/$name" ]; then
+        echo "$name: missing from the second build" >&2
+        status=1
+    elif ! cmp -s "$file" "$b/$FILES/$name"; then
+        echo "$name: differs; diffoscope's report:" >&2
+        diffoscope --text - "$file" "$b/$FILES/$name" 2>&1 | head -n 200 >&2 || true
+        status=1
+        break
+    fi
+done
+if [ "$(find "$b/$FILES" -mindepth 1 -maxdepth 1 | wc -l)" != "$count" ]; then
+    echo "the two builds made different sets of files" >&2
+    status=1
+fi
+if [ "$status" = 0 ]; then
+    echo "all $count release files are the same bytes in both builds:"
+    sed 's/^/  /' "$a/$FILES/SHA256SUMS"
+fi
+exit "$status"

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The release files of this commit, the same bytes wherever and whenever
+# they are built (installing what is missing), in build/release-files/:
+#   cipherbench_<version>_amd64.deb                the Debian package
+#   cipherbench-<version>-windows-x64.zip          the portable Windows folder
+#   cipherbench-<version>-windows-x64-setup.exe    the Windows installer
+#   SHA256SUMS                                     of those three
+#   cipherbench-<version>.buildinfo                the build record: commit,
+#       SOURCE_DATE_EPOCH, and the Debian versions of what made each file
+#   cipherbench-<version>.cdx.json                 the bill of materials
+#       (CycloneDX 1.5), checked against its official schema
+# Time is SOURCE_DATE_EPOCH, or the commit's when unset (see
+# export_source_date in common.sh for a tree without .git). Each file is
+# built afresh, so nothing made for another commit is carried over.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/common.sh
+
+OUT=build/release-files
+ensure_packages "${BUILD_PACKAGES[@]}" file dpkg-dev python3 python3-jsonschema
+export_source_date
+echo "commit $SOURCE_COMMIT, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
+
+rm -rf build/release "$OUT"
+deb=$(scripts/package.sh)
+scripts/windows.sh --release
+windows=build/windows-release
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
+homepage=$(sed -n 's/^CMAKE_PROJECT_HOMEPAGE_URL:STATIC=//p' build/release/CMakeCache.txt)
+zip=$windows/cipherbench-$version-windows-x64.zip
+setup=$windows/cipherbench-$version-windows-x64-setup.exe
+
+mkdir -p "$OUT"
+cp "$deb" "$zip" "$setup" "$OUT/"
+(cd "$OUT" && sha256sum "$(basename "$deb")" "$(basename "$zip")" "$(basename "$setup")" >SHA256SUMS)
+
+# The build record: what anyone needs to build the same bytes again.
+versions() {
+    local package
+    for package in "$@"; do
+        printf ' %s %s\n' "$package" "$(dpkg-query -W -f='${Version}' "$package")"
+    done
+}
+common_tools=(cmake ninja-build dpkg-dev python3)
+linux_tools=(g++ g++-12 gcc-12 binutils libc6-dev libstdc++-12-dev qt6-base-dev qt6-base-dev-tools
+    libqt6core6 libqt6gui6 libqt6widgets6 file gzip)
+windows_tools=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+    gcc-mingw-w64-x86-64-posix-runtime binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+    qt6-base-dev-tools qt6-translations-l10n libwine-dev imagemagick zip)
+record=$OUT/cipherbench-$version.buildinfo
+{
+    echo "Format: cipherbench-buildinfo 1"
+    echo "Source: cipherbench $version"
+    echo "Commit: $SOURCE_COMMIT"
+    echo "Source-Date-Epoch: $SOURCE_DATE_EPOCH"
+    echo "Build-Architecture: $(dpkg --print-architecture)"
+    echo "Build-System: $(. /etc/os-release && echo "$PRETTY_NAME")"
+    echo "Checksums-Sha256:"
+    (cd "$OUT" && for f in "$(basename "$deb")" "$(basename "$zip")" "$(basename "$setup")"; do
+        echo " $(sha256sum "$f" | cut -d' ' -f1) $(stat -c %s "$f") $f"
+    done)
+    echo "Built-With ($(basename "$deb")):"
+    versions "${common_tools[@]}" "${linux_tools[@]}"
+    echo "Built-With ($(basename "$zip")):"
+    versions "${common_tools[@]}" "${windows_tools[@]}"
+    echo " qt6-base (source, built by scripts/windows-deps.sh) $(sed -n 's/^source qt6-base //p' \
+        packaging/windows/qt-build-record.txt)"
+    echo "Built-With ($(basename "$setup")):"
+    echo " the zip's tools, and"
+    versions nsis
+} >"$record"
+
+sbom=$OUT/cipherbench-$version.cdx.json
+/usr/bin/python3 scripts/sbom.py make --release-dir "$OUT" --components "$windows/components.json" \
+    --installer-folder "$windows/stage/cipherbench-$version-windows-x64" --version "$version" \
+    --commit "$SOURCE_COMMIT" --epoch "$SOURCE_DATE_EPOCH" --homepage "$homepage" --output "$sbom"
+/usr/bin/python3 scripts/sbom.py validate "$sbom"
+# The validator is seen to refuse: a licence that is no SPDX identifier.
+broken=$(mktemp)
+trap 'rm -f "$broken"' EXIT
+/usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); d["metadata"]["component"]["licenses"]=[{"license":{"id":"not-a-licence"}}]; json.dump(d,open(sys.argv[2],"w"))' \
+    "$sbom" "$broken"
+if /usr/bin/python3 scripts/sbom.py validate "$broken" >/dev/null 2>&1; then
+    echo "the schema check accepted a bill of materials with an unknown licence" >&2
+    exit 1
+fi
+
+echo "== release files (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)"
+cat "$OUT/SHA256SUMS"
+for f in "$OUT"/*; do
+    echo "$PWD/$f"
+done
