@@ -48,9 +48,10 @@ public:
     unsigned char decOut[8];
 
 private:
-    // subKeys again, each bit as a mask of all zeros or all ones, which is
-    // what the bit-sliced rounds XOR into every block of a batch at once.
-    std::uint64_t keyMasks[2][16][48];
+    // subKeys again, each bit as a byte of all zeros or all ones, which the
+    // bit-sliced rounds widen and XOR into every block of a batch at once.
+    // Bytes keep the context small enough for the stack.
+    unsigned char keyMasks[2][16][48];
 };
 
 #endif

@@ -77,11 +77,11 @@ PathChoice &pathChoice()
 namespace cipher {
 namespace desbs {
 
-void expandKeyMasks(const unsigned char (*subKeys)[48], std::uint64_t (*masks)[48])
+void expandKeyMasks(const unsigned char (*subKeys)[48], unsigned char (*masks)[48])
 {
     for (int round = 0; round < 16; ++round)
         for (int j = 0; j < 48; ++j)
-            masks[round][j] = 0 - std::uint64_t(subKeys[round][j] & 1u);
+            masks[round][j] = static_cast<unsigned char>(0 - (subKeys[round][j] & 1u));
 }
 
 void run(const Job &job)

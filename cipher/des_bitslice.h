@@ -14,11 +14,11 @@
 namespace cipher {
 namespace desbs {
 
-// One DES pass: the 16 subkeys, each bit as a mask of all zeros or all ones
+// One DES pass: the 16 subkeys, each bit as a byte of all zeros or all ones
 // (expandKeyMasks), and the direction.
 struct Pass
 {
-    const std::uint64_t (*keys)[48];
+    const unsigned char (*keys)[48];
     bool decrypt;
 };
 
@@ -39,7 +39,7 @@ struct Job
 };
 
 // subKeys: the 16 rounds' 48 bits, one byte (0 or 1) per bit.
-void expandKeyMasks(const unsigned char (*subKeys)[48], std::uint64_t (*masks)[48]);
+void expandKeyMasks(const unsigned char (*subKeys)[48], unsigned char (*masks)[48]);
 
 void run(const Job &job);
 

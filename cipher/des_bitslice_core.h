@@ -609,26 +609,33 @@ CIPHER_ALWAYS_INLINE void sBox(V a1, V a2, V a3, V a4, V a5, V a6, V &o1, V &o2,
         s8(a1, a2, a3, a4, a5, a6, o1, o2, o3, o4);
 }
 
+// A subkey bit's mask byte (0x00 or 0xff) sign-extended to a word mask.
+template <class V>
+CIPHER_ALWAYS_INLINE V keyMask(unsigned char mask)
+{
+    return Lanes<V>::broadcast(std::uint64_t(std::int64_t(static_cast<signed char>(mask))));
+}
+
 // S-box `box` of f(R, K) = P(S(E(R) XOR K)), XORed into L: E picks the six R
 // slices, the subkey bits come as all-zero or all-one masks.
 template <int box, class V>
-CIPHER_ALWAYS_INLINE void feistelBox(const V *r, const std::uint64_t *k, V *l)
+CIPHER_ALWAYS_INLINE void feistelBox(const V *r, const unsigned char *k, V *l)
 {
     constexpr int e = 6 * box;
     constexpr int o = 4 * box;
-    sBox<box>(r[expansion[e] - 1] ^ Lanes<V>::broadcast(k[e]),
-              r[expansion[e + 1] - 1] ^ Lanes<V>::broadcast(k[e + 1]),
-              r[expansion[e + 2] - 1] ^ Lanes<V>::broadcast(k[e + 2]),
-              r[expansion[e + 3] - 1] ^ Lanes<V>::broadcast(k[e + 3]),
-              r[expansion[e + 4] - 1] ^ Lanes<V>::broadcast(k[e + 4]),
-              r[expansion[e + 5] - 1] ^ Lanes<V>::broadcast(k[e + 5]), l[sBoxOutputPosition.of[o]],
+    sBox<box>(r[expansion[e] - 1] ^ keyMask<V>(k[e]),
+              r[expansion[e + 1] - 1] ^ keyMask<V>(k[e + 1]),
+              r[expansion[e + 2] - 1] ^ keyMask<V>(k[e + 2]),
+              r[expansion[e + 3] - 1] ^ keyMask<V>(k[e + 3]),
+              r[expansion[e + 4] - 1] ^ keyMask<V>(k[e + 4]),
+              r[expansion[e + 5] - 1] ^ keyMask<V>(k[e + 5]), l[sBoxOutputPosition.of[o]],
               l[sBoxOutputPosition.of[o + 1]], l[sBoxOutputPosition.of[o + 2]],
               l[sBoxOutputPosition.of[o + 3]]);
 }
 
 // One round, L ^= f(R, K); the caller swaps the halves' roles.
 template <class V>
-void feistelRound(const V *r, V *l, const std::uint64_t *k)
+void feistelRound(const V *r, V *l, const unsigned char *k)
 {
     feistelBox<0>(r, k, l);
     feistelBox<1>(r, k, l);
@@ -643,7 +650,7 @@ void feistelRound(const V *r, V *l, const std::uint64_t *k)
 // Sixteen rounds on L0 (l) and R0 (r), which then hold L16 and R16. Decryption
 // takes the subkeys from round 16 down.
 template <class V>
-void desRounds(V *l, V *r, const std::uint64_t (*keys)[48], bool decrypt)
+void desRounds(V *l, V *r, const unsigned char (*keys)[48], bool decrypt)
 {
     for (int round = 0; round < 16; round += 2) {
         feistelRound(r, l, keys[decrypt ? 15 - round : round]);
