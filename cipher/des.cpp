@@ -1,5 +1,6 @@
 #include "cipher/des.h"
 
+#include "cipher/des_bitslice.h"
 #include "cipher/detail.h"
 
 #include <algorithm>
@@ -8,58 +9,11 @@
 
 namespace {
 
-// The FIPS 46-3 tables. Permutation and selection entries are bit numbers,
-// counted from 1 at the most significant bit of the first byte; output bit i
-// is input bit table[i - 1]. They keep the standard's rows.
+// The FIPS 46-3 tables the key schedule and the S-box check read
+// (des_bitslice_core.h holds those of the rounds). Selection entries are bit
+// numbers, counted from 1 at the most significant bit of the first byte;
+// output bit i is input bit table[i - 1]. They keep the standard's rows.
 // clang-format off
-
-// IP, the initial permutation.
-static const unsigned char initialPermutation[64] = {
-    58, 50, 42, 34, 26, 18, 10, 2,
-    60, 52, 44, 36, 28, 20, 12, 4,
-    62, 54, 46, 38, 30, 22, 14, 6,
-    64, 56, 48, 40, 32, 24, 16, 8,
-    57, 49, 41, 33, 25, 17, 9,  1,
-    59, 51, 43, 35, 27, 19, 11, 3,
-    61, 53, 45, 37, 29, 21, 13, 5,
-    63, 55, 47, 39, 31, 23, 15, 7,
-};
-
-// IP^-1, the inverse of the initial permutation.
-static const unsigned char finalPermutation[64] = {
-    40, 8, 48, 16, 56, 24, 64, 32,
-    39, 7, 47, 15, 55, 23, 63, 31,
-    38, 6, 46, 14, 54, 22, 62, 30,
-    37, 5, 45, 13, 53, 21, 61, 29,
-    36, 4, 44, 12, 52, 20, 60, 28,
-    35, 3, 43, 11, 51, 19, 59, 27,
-    34, 2, 42, 10, 50, 18, 58, 26,
-    33, 1, 41, 9,  49, 17, 57, 25,
-};
-
-// E, the bit-selection table: 32 bits of R to 48.
-static const unsigned char expansion[48] = {
-    32, 1,  2,  3,  4,  5,
-    4,  5,  6,  7,  8,  9,
-    8,  9,  10, 11, 12, 13,
-    12, 13, 14, 15, 16, 17,
-    16, 17, 18, 19, 20, 21,
-    20, 21, 22, 23, 24, 25,
-    24, 25, 26, 27, 28, 29,
-    28, 29, 30, 31, 32, 1,
-};
-
-// P, the permutation of the S-box outputs.
-static const unsigned char permutation[32] = {
-    16, 7,  20, 21,
-    29, 12, 28, 17,
-    1,  15, 23, 26,
-    5,  18, 31, 10,
-    2,  8,  24, 14,
-    32, 27, 3,  9,
-    19, 13, 30, 6,
-    22, 11, 4,  25,
-};
 
 // S1 to S8, the selection functions: entry [k][16 * row + column].
 static const unsigned char sBoxes[8][64] = {
@@ -129,137 +83,40 @@ static const unsigned char leftShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2,
 
 const int blockBytes = 8;
 
-// Applies a FIPS permutation table to the low `inBits` bits of `in` (bit 1
-// the most significant), giving `outBits` bits.
-std::uint64_t permuteBits(std::uint64_t in, int inBits, const unsigned char *table, int outBits)
-{
-    std::uint64_t out = 0;
-    for (int i = 0; i < outBits; ++i) {
-        const std::uint64_t bit = (in >> (inBits - table[i])) & 1u;
-        out |= bit << (outBits - 1 - i);
-    }
-    return out;
-}
-
-// The FIPS tables recast for words: a permutation or expansion becomes the OR
-// of one lookup per nibble or byte of its input, and S-box k followed by P
-// becomes one lookup per 6-bit group. Built once, from the tables above only.
-struct PackedTables
-{
-    std::uint64_t ip[16][16]; // [nibble index, 0 = bits 1-4][nibble value]
-    std::uint64_t fp[16][16];
-    std::uint64_t expand[4][256]; // [byte index of R][byte value] -> 48 bits
-    std::uint32_t sp[8][64];      // [k][6-bit group, first bit high]
-
-    PackedTables()
-    {
-        for (int n = 0; n < 16; ++n)
-            for (std::uint64_t v = 0; v < 16; ++v) {
-                ip[n][v] = permuteBits(v << (60 - 4 * n), 64, initialPermutation, 64);
-                fp[n][v] = permuteBits(v << (60 - 4 * n), 64, finalPermutation, 64);
-            }
-        for (int b = 0; b < 4; ++b)
-            for (std::uint64_t v = 0; v < 256; ++v)
-                expand[b][v] = permuteBits(v << (24 - 8 * b), 32, expansion, 48);
-        for (int k = 0; k < 8; ++k)
-            for (int v = 0; v < 64; ++v) {
-                // Row from the group's first and sixth bits, column from bits 2 to 5.
-                const int row = ((v >> 4) & 2) | (v & 1);
-                const int column = (v >> 1) & 15;
-                const std::uint64_t s = sBoxes[k][16 * row + column];
-                sp[k][v] =
-                    static_cast<std::uint32_t>(permuteBits(s << (28 - 4 * k), 32, permutation, 32));
-            }
-    }
-};
-
-const PackedTables &packedTables()
-{
-    static const PackedTables tables;
-    return tables;
-}
-
-inline std::uint64_t permute(const std::uint64_t (&table)[16][16], std::uint64_t x)
-{
-    std::uint64_t out = 0;
-    for (int n = 0; n < 16; ++n)
-        out |= table[n][(x >> (60 - 4 * n)) & 15];
-    return out;
-}
-
-// f(R, K) = P(S(E(R) xor K)).
-inline std::uint32_t feistel(const PackedTables &t, std::uint32_t r, std::uint64_t subKey)
-{
-    const std::uint64_t e = (t.expand[0][r >> 24] | t.expand[1][(r >> 16) & 0xff] |
-                             t.expand[2][(r >> 8) & 0xff] | t.expand[3][r & 0xff]) ^
-                            subKey;
-    std::uint32_t f = 0;
-    for (int k = 0; k < 8; ++k)
-        f |= t.sp[k][(e >> (42 - 6 * k)) & 63];
-    return f;
-}
-
-// One block: IP, sixteen rounds (subkeys 16 to 1 when decrypting), then
-// IP^-1 of R16 followed by L16.
-std::uint64_t desBlock(std::uint64_t block, const std::uint64_t *subKeys, bool decrypt)
-{
-    const PackedTables &t = packedTables();
-    block = permute(t.ip, block);
-    std::uint32_t l = static_cast<std::uint32_t>(block >> 32);
-    std::uint32_t r = static_cast<std::uint32_t>(block);
-    for (int round = 0; round < 16; ++round) {
-        const std::uint32_t next = l ^ feistel(t, r, subKeys[decrypt ? 15 - round : round]);
-        l = r;
-        r = next;
-    }
-    return permute(t.fp, (std::uint64_t(r) << 32) | l);
-}
-
-inline std::uint64_t loadBlock(const char *in)
-{
-    std::uint64_t block = 0;
-    for (int i = 0; i < blockBytes; ++i)
-        block = (block << 8) | static_cast<unsigned char>(in[i]);
-    return block;
-}
-
-inline void storeBlock(std::uint64_t block, unsigned char *out)
-{
-    for (int i = blockBytes - 1; i >= 0; --i) {
-        out[i] = static_cast<unsigned char>(block);
-        block >>= 8;
-    }
-}
-
-// The shared buffer contract: ceil(length / 8) blocks, a final partial block
-// zero-filled, then one zero byte; `blockOp` returns where its result is.
-template <typename BlockOp>
-int processBlocks(const void *in, int length, char *out, BlockOp blockOp)
+// The buffer contract shared by the four operations: ceil(length / 8)
+// blocks, a final partial block zero-filled, then one zero byte. All blocks
+// go through `passes` in one run; `result` receives the last block's output
+// and `middle` (with more than one pass) that block as the pass before the
+// last left it.
+int processBlocks(const void *in, int length, char *out, const cipher::desbs::Pass *passes,
+                  int passCount, unsigned char *result, unsigned char *middle)
 {
     // The count is returned as an int, so it must fit after rounding up.
     if (out == nullptr || length < 0 || length > INT_MAX - (blockBytes - 1) ||
         (in == nullptr && length != 0))
         return 0;
-    const char *src = static_cast<const char *>(in);
     const int full = length / blockBytes;
     const int rest = length % blockBytes;
-    for (int i = 0; i < full; ++i)
-        std::memcpy(out + i * blockBytes, blockOp(src + i * blockBytes), blockBytes);
-    int blocks = full;
-    if (rest != 0) {
-        char last[blockBytes] = {};
-        std::memcpy(last, src + full * blockBytes, static_cast<std::size_t>(rest));
-        std::memcpy(out + full * blockBytes, blockOp(last), blockBytes);
+    const int blocks = full + (rest != 0 ? 1 : 0);
+    if (blocks != 0) {
+        unsigned char last[blockBytes] = {};
+        if (rest != 0)
+            std::memcpy(last, static_cast<const char *>(in) + full * blockBytes,
+                        static_cast<std::size_t>(rest));
+        unsigned char *dst = reinterpret_cast<unsigned char *>(out);
+        const cipher::desbs::Job job{passes,
+                                     passCount,
+                                     static_cast<const unsigned char *>(in),
+                                     static_cast<std::size_t>(full),
+                                     rest != 0 ? last : nullptr,
+                                     dst,
+                                     middle};
+        cipher::desbs::run(job);
+        std::memcpy(result, dst + (blocks - 1) * blockBytes, blockBytes);
         cipher::secureWipe(last, sizeof last);
-        ++blocks;
     }
     out[blocks * blockBytes] = 0;
     return blocks * blockBytes;
-}
-
-inline const char *asBlock(const unsigned char *bytes)
-{
-    return reinterpret_cast<const char *>(bytes);
 }
 
 } // namespace
@@ -273,17 +130,28 @@ const unsigned char (*desSBoxes())[64]
 
 } // namespace cipher
 
-DesContext::DesContext() : subKeys{}, encOut{}, decOut{}, packedKeys{} {}
+bool desUsesVectors()
+{
+    return cipher::desbs::usesVectors();
+}
+
+void desForcePortable(bool force)
+{
+    cipher::desbs::forcePortable(force);
+}
+
+DesContext::DesContext() : subKeys{}, encOut{}, decOut{}, keyMasks{} {}
 
 DesContext::~DesContext()
 {
     cipher::secureWipe(subKeys, sizeof subKeys);
-    cipher::secureWipe(packedKeys, sizeof packedKeys);
+    cipher::secureWipe(keyMasks, sizeof keyMasks);
     cipher::secureWipe(encOut, sizeof encOut);
     cipher::secureWipe(decOut, sizeof decOut);
 }
 
-// FIPS 46-3 key schedule, one bit per byte.
+// FIPS 46-3 key schedule, one bit per byte. Every index is a table entry or
+// a round number, never a key bit, so the schedule is constant time too.
 void DesContext::setSubKey(const char *key, int slot)
 {
     if (key == nullptr || slot < 0 || slot > 1)
@@ -298,13 +166,10 @@ void DesContext::setSubKey(const char *key, int slot)
     for (int round = 0; round < 16; ++round) {
         std::rotate(cd, cd + leftShifts[round], cd + 28);
         std::rotate(cd + 28, cd + 28 + leftShifts[round], cd + 56);
-        std::uint64_t packed = 0;
-        for (int j = 0; j < 48; ++j) {
+        for (int j = 0; j < 48; ++j)
             subKeys[slot][round][j] = cd[permutedChoice2[j] - 1];
-            packed = (packed << 1) | subKeys[slot][round][j];
-        }
-        packedKeys[slot][round] = packed;
     }
+    cipher::desbs::expandKeyMasks(subKeys[slot], keyMasks[slot]);
     cipher::secureWipe(keyBits, sizeof keyBits);
     cipher::secureWipe(cd, sizeof cd);
 }
@@ -313,48 +178,46 @@ void DesContext::encryptDesBlock(const char *in, int slot)
 {
     if (slot < 0 || slot > 1)
         return;
-    storeBlock(desBlock(loadBlock(in), packedKeys[slot], false), encOut);
+    const cipher::desbs::Pass pass{keyMasks[slot], false};
+    const auto *block = reinterpret_cast<const unsigned char *>(in);
+    cipher::desbs::run({&pass, 1, block, 1, nullptr, encOut, nullptr});
 }
 
 void DesContext::decryptDesBlock(const char *in, int slot)
 {
     if (slot < 0 || slot > 1)
         return;
-    storeBlock(desBlock(loadBlock(in), packedKeys[slot], true), decOut);
+    const cipher::desbs::Pass pass{keyMasks[slot], true};
+    const auto *block = reinterpret_cast<const unsigned char *>(in);
+    cipher::desbs::run({&pass, 1, block, 1, nullptr, decOut, nullptr});
 }
 
 int DesContext::encryptDes(const void *in, int length, char *out)
 {
-    return processBlocks(in, length, out, [this](const char *block) {
-        encryptDesBlock(block, 0);
-        return encOut;
-    });
+    const cipher::desbs::Pass pass{keyMasks[0], false};
+    return processBlocks(in, length, out, &pass, 1, encOut, nullptr);
 }
 
 int DesContext::decryptDes(const void *in, int length, char *out)
 {
-    return processBlocks(in, length, out, [this](const char *block) {
-        decryptDesBlock(block, 0);
-        return decOut;
-    });
+    const cipher::desbs::Pass pass{keyMasks[0], true};
+    return processBlocks(in, length, out, &pass, 1, decOut, nullptr);
 }
 
+// E K1, D K2, E K1 over the whole run; as block by block, encOut ends with the
+// last block's result and decOut with its D K2 step.
 int DesContext::encrypt3Des(const void *in, int length, char *out)
 {
-    return processBlocks(in, length, out, [this](const char *block) {
-        encryptDesBlock(block, 0);
-        decryptDesBlock(asBlock(encOut), 1);
-        encryptDesBlock(asBlock(decOut), 0);
-        return encOut;
-    });
+    const cipher::desbs::Pass passes[3] = {
+        {keyMasks[0], false}, {keyMasks[1], true}, {keyMasks[0], false}};
+    return processBlocks(in, length, out, passes, 3, encOut, decOut);
 }
 
+// D K1, E K2, D K1; decOut ends with the last block's result, encOut with its
+// E K2 step.
 int DesContext::decrypt3Des(const void *in, int length, char *out)
 {
-    return processBlocks(in, length, out, [this](const char *block) {
-        decryptDesBlock(block, 0);
-        encryptDesBlock(asBlock(decOut), 1);
-        decryptDesBlock(asBlock(encOut), 0);
-        return decOut;
-    });
+    const cipher::desbs::Pass passes[3] = {
+        {keyMasks[0], true}, {keyMasks[1], false}, {keyMasks[0], true}};
+    return processBlocks(in, length, out, passes, 3, decOut, encOut);
 }

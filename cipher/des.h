@@ -5,14 +5,24 @@
 // A final partial block is zero-filled; no padding is removed. Each buffer
 // operation writes ceil(length / 8) blocks and one zero byte after them.
 //
-// Not constant time, unlike the AES engine: every round looks up its S-box
-// tables at indices made of key bits XOR data bits (and the permutation tables
-// at data bits), so on a processor with caches the timing of a block can tell
-// an observer sharing the machine about the key. DES is here to check and
-// prepare what peer systems exchange, not to guard secrets against such an
-// observer.
+// Constant time: blocks are computed bit-sliced, many at once, with the
+// S-boxes as Boolean circuits (des_bitslice.h), and the key schedule indexes
+// only by table entries, so no branch and no memory address depends on key
+// or data bits. A buffer operation runs all its blocks, the zero-filled last
+// one included, through one batched call; triple DES applies its three passes
+// to the whole batch. On x86-64 processors with AVX2 (detected at run time)
+// long inputs go 256 blocks at a time in vectors, otherwise 64 at a time in
+// 64-bit words; both give the same bytes.
 
 #include <cstdint>
+
+// True when buffer operations from now on use the AVX2 vector batches for
+// long inputs: the processor has AVX2 and the portable batches are not forced.
+bool desUsesVectors();
+// Forces the 64-block portable batches (true) or allows the vectors again
+// (false). The environment variable CIPHERBENCH_DES_PORTABLE, set to anything
+// but empty or "0", forces them from the start of the process.
+void desForcePortable(bool force);
 
 class DesContext
 {
@@ -38,9 +48,10 @@ public:
     unsigned char decOut[8];
 
 private:
-    // subKeys again, each round's 48 bits packed into one word (bit 1 of the
-    // subkey at bit 47), which is what the block function consumes.
-    std::uint64_t packedKeys[2][16];
+    // subKeys again, each bit as a byte of all zeros or all ones, which the
+    // bit-sliced rounds widen and XOR into every block of a batch at once.
+    // Bytes keep the context small enough for the stack.
+    unsigned char keyMasks[2][16][48];
 };
 
 #endif

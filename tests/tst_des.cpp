@@ -1,4 +1,5 @@
 #include "cipher/des.h"
+#include "cipher/des_bitslice.h"
 #include "cipher/detail.h"
 
 #include "enginereference.h"
@@ -26,6 +27,11 @@ QByteArray encOutOf(const DesContext &context)
 QByteArray decOutOf(const DesContext &context)
 {
     return QByteArray(reinterpret_cast<const char *>(context.decOut), 8);
+}
+
+const char *asChars(const unsigned char *bytes)
+{
+    return reinterpret_cast<const char *>(bytes);
 }
 
 enum Operation { EncryptDes, DecryptDes, Encrypt3Des, Decrypt3Des };
@@ -143,6 +149,7 @@ class TestDes : public QObject
 
 private slots:
     void sBoxRowsArePermutations();
+    void sBoxCircuitsMatchTables();
     void blockKnownAnswers_data();
     void blockKnownAnswers();
     void fips81Buffer();
@@ -150,6 +157,9 @@ private slots:
     void tripleDesKnownAnswers();
     void bufferLengths_data();
     void bufferLengths();
+    void batchBoundaries_data();
+    void batchBoundaries();
+    void batchWidthsAgree();
     void parityBitsIgnored();
     void tripleDesWithEqualKeysIsDes();
     void tripleDesRoundTripAndKeyOrder();
@@ -172,6 +182,20 @@ void TestDes::sBoxRowsArePermutations()
                 seen |= 1u << value;
             }
             QVERIFY2(seen == 0xffffu, qPrintable(QString("S%1 row %2").arg(box + 1).arg(row)));
+        }
+}
+
+void TestDes::sBoxCircuitsMatchTables()
+{
+    // The rounds compute the S-boxes as gate circuits; every input of every
+    // circuit against the FIPS 46-3 table.
+    const unsigned char(*boxes)[64] = cipher::desSBoxes();
+    for (int box = 0; box < 8; ++box)
+        for (unsigned group = 0; group < 64; ++group) {
+            const int row = int(((group >> 4) & 2) | (group & 1));
+            const int column = int((group >> 1) & 15);
+            QVERIFY2(cipher::desbs::sBoxCircuit(box, group) == boxes[box][16 * row + column],
+                     qPrintable(QString("S%1 input %2").arg(box + 1).arg(group)));
         }
 }
 
@@ -281,6 +305,75 @@ void TestDes::bufferLengths()
         // A partial last block on decryption is zero-filled like on encryption.
         QCOMPARE(keyed.runChecked(decrypt, data), keyed.runChecked(decrypt, zeroFilled(data)));
     }
+}
+
+void TestDes::batchBoundaries_data()
+{
+    // Batches hold 64 blocks (portable) or 256 (AVX2), and with AVX2 a
+    // remainder of up to 64 blocks goes to one portable batch.
+    QTest::addColumn<int>("length");
+    for (int blocks : {1, 63, 64, 65, 127, 128, 255, 256, 257, 320, 321}) {
+        QTest::addRow("%d blocks", blocks) << 8 * blocks;
+        QTest::addRow("%d blocks, the last partial", blocks) << 8 * blocks - 3;
+    }
+}
+
+// Every operation against OpenSSL, and the block outputs as the block by
+// block definition leaves them: the last block's result, and for triple
+// DES, in the other output, that block after its middle step.
+void TestDes::batchBoundaries()
+{
+    QFETCH(int, length);
+    std::mt19937_64 rng(differentialSeed() + std::uint64_t(length));
+    const QByteArray k1 = randomBytes(rng, 8), k2 = randomBytes(rng, 8);
+    const QByteArray data = randomBytes(rng, length);
+    const QByteArray lastBlock = zeroFilled(data).right(8);
+    Keyed keyed(k1, k2), steps(k1, k2);
+
+    for (bool encrypt : {true, false}) {
+        const QByteArray des = keyed.runChecked(encrypt ? EncryptDes : DecryptDes, data);
+        QCOMPARE(des.toHex(), desZeroFilledReference(k1 + k1, data, encrypt).toHex());
+        const QByteArray desResult = encrypt ? encOutOf(keyed.context) : decOutOf(keyed.context);
+        QCOMPARE(desResult.toHex(), des.right(8).toHex());
+
+        const QByteArray tdes = keyed.runChecked(encrypt ? Encrypt3Des : Decrypt3Des, data);
+        QCOMPARE(tdes.toHex(), desZeroFilledReference(k1 + k2, data, encrypt).toHex());
+        DesContext &s = steps.context;
+        if (encrypt) {
+            s.encryptDesBlock(lastBlock.constData(), 0);
+            s.decryptDesBlock(asChars(s.encOut), 1);
+            QCOMPARE(encOutOf(keyed.context).toHex(), tdes.right(8).toHex());
+            QCOMPARE(decOutOf(keyed.context).toHex(), decOutOf(s).toHex());
+        } else {
+            s.decryptDesBlock(lastBlock.constData(), 0);
+            s.encryptDesBlock(asChars(s.decOut), 1);
+            QCOMPARE(decOutOf(keyed.context).toHex(), tdes.right(8).toHex());
+            QCOMPARE(encOutOf(keyed.context).toHex(), encOutOf(s).toHex());
+        }
+    }
+}
+
+// Where the processor has AVX2, the vector and the portable batches give the
+// same bytes on the same long input; the ctest run with
+// CIPHERBENCH_DES_PORTABLE=1 repeats the whole suite on the portable ones.
+void TestDes::batchWidthsAgree()
+{
+    if (!desUsesVectors())
+        QSKIP("no AVX2 vector batches here (or CIPHERBENCH_DES_PORTABLE is set)");
+    std::mt19937_64 rng(differentialSeed() + 2);
+    const QByteArray k1 = randomBytes(rng, 8), k2 = randomBytes(rng, 8);
+    const QByteArray data = randomBytes(rng, 8 * 1000 + 5);
+    Keyed keyed(k1, k2);
+    QList<QByteArray> vectors;
+    for (Operation op : {EncryptDes, DecryptDes, Encrypt3Des, Decrypt3Des})
+        vectors << keyed.runChecked(op, data);
+    desForcePortable(true);
+    const std::unique_ptr<void, void (*)(void *)> restore(this,
+                                                          [](void *) { desForcePortable(false); });
+    QVERIFY(!desUsesVectors());
+    int i = 0;
+    for (Operation op : {EncryptDes, DecryptDes, Encrypt3Des, Decrypt3Des})
+        QCOMPARE(keyed.runChecked(op, data).toHex(), vectors[i++].toHex());
 }
 
 void TestDes::parityBitsIgnored()
