@@ -287,7 +287,8 @@ make_installer() {
 
     SETUP=$OUT/$PORTABLE_NAME-setup.exe
     local size_kb homepage
-    size_kb=$(du -sk "$STAGE" | cut -f1)
+    # From the files' own sizes: the blocks a file system gives them vary.
+    size_kb=$(find "$STAGE" -type f -printf '%s\n' | awk '{ s += $1 } END { print int((s + 1023) / 1024) }')
     homepage=$(sed -n 's/^CMAKE_PROJECT_HOMEPAGE_URL:STATIC=//p' "$OUT/CMakeCache.txt")
     makensis -V2 -INPUTCHARSET UTF8 \
         "-DVERSION=$(version)" "-DOUTFILE=$PWD/$SETUP" "-DICON=$PWD/$OUT/app/cipherbench.ico" \
