@@ -78,6 +78,7 @@ cache=${CIPHERBENCH_CACHE:-$HOME/.cache/cipherbench}/windows
 for dir in "$cache"/apt "$cache"/qt-*; do
     [ -d "$dir" ] && cp -a "$dir" "$WORK/b/cache/windows/"
 done
+cp -a "$(dirname "$cache")"/cyclonedx-library-* "$WORK/b/cache/" 2>/dev/null || true
 chown -R nobody:nogroup "$WORK/b"
 chmod 0755 "$WORK" "$WORK/b"
 disorder=(disorderfs --shuffle-dirents=yes --multi-user=yes -o allow_other "$b_real" "$b")

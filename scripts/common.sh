@@ -77,3 +77,28 @@ export_source_date() {
     fi
     export SOURCE_DATE_EPOCH
 }
+
+# CycloneDX's official JSON schema, as the @cyclonedx/cyclonedx-library
+# package ships it, fetched once with npm and checked against the hash of
+# that package's version. Exports CIPHERBENCH_CDX_SCHEMA, its folder.
+CDX_LIBRARY=@cyclonedx/cyclonedx-library@10.3.0
+CDX_LIBRARY_SHA256=9833bd949052eb18218dd64b13ad62d9246f7395eef01c66dad08fcbacf74f01
+ensure_cdx_schema() {
+    local dir=${CIPHERBENCH_CACHE:-$HOME/.cache/cipherbench}/cyclonedx-library-10.3.0 work
+    if [ ! -f "$dir/.complete" ]; then
+        command -v npm >/dev/null 2>&1 || ensure_packages npm >&2
+        work=$(mktemp -d) || return 1
+        if ! (cd "$work" && npm pack --silent "$CDX_LIBRARY" >/dev/null) ||
+            ! echo "$CDX_LIBRARY_SHA256  $(echo "$work"/*.tgz)" | sha256sum -c --quiet ||
+            ! tar -xzf "$work"/*.tgz -C "$work"; then
+            rm -rf "$work"
+            echo "could not get $CDX_LIBRARY" >&2
+            return 1
+        fi
+        rm -rf "$dir" && mkdir -p "$dir" &&
+            cp "$work"/package/res/schema/{bom-1.5,spdx,jsf-0.82}.SNAPSHOT.schema.json "$dir"/ &&
+            touch "$dir/.complete"
+        rm -rf "$work"
+    fi
+    export CIPHERBENCH_CDX_SCHEMA=$dir
+}

@@ -59,30 +59,27 @@ QT_THIRD_PARTY_IN = {
     "aglfn": ["Qt6Gui.dll"],
     "webgradients": ["Qt6Gui.dll"],
 }
-# And what is not in any shipped file, with the reason.
+# And the folders of Qt's attribution files whose code is in no shipped
+# file, with the reason.
 QT_THIRD_PARTY_LEFT_OUT = {
-    "extra-cmake-modules": "build system only",
-    "kwin": "build system only",
-    "VulkanMemoryAllocator": "Vulkan is off",
-    "vulkan-xml-spec": "Vulkan is off",
-    "opengl-headers": "OpenGL is off",
-    "opengl-es2-headers": "OpenGL is off",
-    "android-native-style": "Android only",
-    "android-gradle-wrapper": "Android only",
-    "forkfd": "Unix only",
-    "qeventdispatcher_cf": "macOS only",
-    "cocoa-platform-plugin": "macOS only",
-    "pixman": "ARM only",
-    "vera_font": "WebAssembly only",
-    "dejayvu": "WebAssembly only",
-    "xcb-xinput": "X11 only",
-    "libjpeg": "JPEG is off",
-    "libpsl": "Qt Network is off",
-    "psl": "Qt Network is off",
-    "libdbus-1-headers": "Qt D-Bus is off",
-    "valgrind": "Qt Test is not shipped",
-    "cycle": "Qt Test is not shipped",
-    "linuxperf": "Qt Test is not shipped",
+    "cmake/3rdparty/extra-cmake-modules": "build system only",
+    "cmake/3rdparty/kwin": "build system only",
+    "src/3rdparty/VulkanMemoryAllocator": "Vulkan is off",
+    "src/gui/vulkan": "Vulkan is off",
+    "src/gui/opengl": "OpenGL is off",
+    "src/3rdparty/android": "Android only",
+    "src/3rdparty/gradle": "Android only",
+    "src/3rdparty/forkfd": "Unix only",
+    "src/corelib/kernel": "macOS only",
+    "src/plugins/platforms/cocoa": "macOS only",
+    "src/3rdparty/pixman": "ARM only",
+    "src/3rdparty/wasm": "WebAssembly only",
+    "src/3rdparty/xcb": "X11 only",
+    "src/3rdparty/libjpeg": "JPEG is off",
+    "src/3rdparty/libpsl": "Qt Network is off",
+    "src/network/kernel": "Qt Network is off",
+    "src/dbus": "Qt D-Bus is off",
+    "src/testlib/3rdparty": "Qt Test is not shipped",
 }
 
 # Qt's own LicenseId spellings, as SPDX expressions.
@@ -249,11 +246,11 @@ def make(args):
     third_party = []
     seen = set()
     for attribution in sorted(notices_dir.glob("**/qt_attribution.json")):
+        if attribution.parent.relative_to(notices_dir).as_posix() in QT_THIRD_PARTY_LEFT_OUT:
+            continue
         for entry in load_attributions(attribution):
             ident = entry.get("Id")
             seen.add(ident)
-            if ident in QT_THIRD_PARTY_LEFT_OUT:
-                continue
             if ident not in QT_THIRD_PARTY_IN:
                 sys.exit(f"notices: Qt's {attribution.parent} has {ident}, which is neither "
                          "placed in a shipped file nor said to be left out")

@@ -19,6 +19,7 @@ source scripts/common.sh
 OUT=build/release-files
 ensure_packages "${BUILD_PACKAGES[@]}" file dpkg-dev python3 python3-jsonschema
 export_source_date
+ensure_cdx_schema
 echo "commit $SOURCE_COMMIT, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
 
 rm -rf build/release "$OUT"

@@ -9,9 +9,10 @@
       so two builds of one commit give the same bytes.
 
   sbom.py validate FILE
-      checks FILE against CycloneDX's official 1.5 JSON schema (beside this
-      script, from the @cyclonedx/cyclonedx-library package) with the
-      jsonschema library.
+      checks FILE against CycloneDX's official 1.5 JSON schema with the
+      jsonschema library; the schema files are those of the
+      @cyclonedx/cyclonedx-library package, in the folder that
+      CIPHERBENCH_CDX_SCHEMA names (release.sh fetches them).
 """
 
 import argparse
@@ -22,11 +23,10 @@ import json
 import subprocess
 import sys
 import tarfile
+import os
 import uuid
 import zipfile
 from pathlib import Path
-
-SCHEMA_DIR = Path(__file__).resolve().parent.parent / "tools" / "sbom"
 
 
 def sha256(data):
@@ -173,10 +173,11 @@ def make(args):
 def validate(path):
     import jsonschema
 
+    schema_dir = Path(os.environ["CIPHERBENCH_CDX_SCHEMA"])
     store = {}
     for name in ("bom-1.5.SNAPSHOT.schema.json", "spdx.SNAPSHOT.schema.json",
                  "jsf-0.82.SNAPSHOT.schema.json"):
-        schema = json.loads((SCHEMA_DIR / name).read_text(encoding="utf-8"))
+        schema = json.loads((schema_dir / name).read_text(encoding="utf-8"))
         store[name] = schema
         store[schema["$id"]] = schema
     main = store["bom-1.5.SNAPSHOT.schema.json"]
