@@ -45,17 +45,11 @@ bool processorHasAesInstructions()
 #endif
 }
 
-bool portableRequestedByEnvironment()
-{
-    const char *value = std::getenv("CIPHERBENCH_AES_PORTABLE");
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
-
 // Both read once, on first use.
 struct PathChoice
 {
     const bool hardwareAvailable = processorHasAesInstructions();
-    std::atomic<bool> portableForced{portableRequestedByEnvironment()};
+    std::atomic<bool> portableForced{cipher::environmentAsksPortable("CIPHERBENCH_AES_PORTABLE")};
 };
 
 PathChoice &pathChoice()

@@ -53,17 +53,11 @@ bool processorHasAvx2()
 #endif
 }
 
-bool portableRequestedByEnvironment()
-{
-    const char *value = std::getenv("CIPHERBENCH_DES_PORTABLE");
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
-
 // Both read once, on first use.
 struct PathChoice
 {
     const bool vectorsAvailable = processorHasAvx2();
-    std::atomic<bool> portableForced{portableRequestedByEnvironment()};
+    std::atomic<bool> portableForced{cipher::environmentAsksPortable("CIPHERBENCH_DES_PORTABLE")};
 };
 
 PathChoice &pathChoice()

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 // The bit-sliced rounds keep their state in registers only if every step is
 // inlined, which -O2 alone does not do.
@@ -20,6 +22,14 @@
 #endif
 
 namespace cipher {
+
+// Whether the environment variable NAME forces an engine onto its portable
+// rounds: set, not empty and not "0".
+inline bool environmentAsksPortable(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
 
 // FIPS 46-3 S1..S8; entry [box][row * 16 + column].
 const unsigned char (*desSBoxes())[64];
