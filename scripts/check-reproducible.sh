@@ -56,8 +56,6 @@ git clone -q --no-local "$PWD" "$b_real"
 git -C "$a" checkout -q "$commit"
 git -C "$b_real" checkout -q "$commit"
 
-step() { printf '\n== %s\n' "$*"; }
-
 step "first build, in $a"
 started=$SECONDS
 (cd "$a" && umask 022 && unshare --uts --pid --fork --kill-child -- env \

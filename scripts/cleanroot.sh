@@ -17,8 +17,6 @@ CLEANROOT_BASE=$CLEANROOT_CACHE/$CLEANROOT_SUITE-minbase.tar
 CLEANROOT_WORK=
 CLEANROOT_REPO=$PWD
 
-step() { printf '\n== %s\n' "$*"; }
-
 # CLEANROOT_FINAL names a command run last, after the roots are gone (the
 # check's verdict line).
 CLEANROOT_FINAL=

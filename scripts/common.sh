@@ -10,6 +10,10 @@
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6gui6 fonts-noto-cjk
     qt6-translations-l10n)
 
+step() { printf '\n== %s\n' "$*"; }
+
+package_version() { dpkg-query -W -f='${Version}' "$1"; }
+
 ensure_packages() {
     local missing=()
     local pkg

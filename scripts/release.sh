@@ -39,7 +39,7 @@ cp "$deb" "$zip" "$setup" "$OUT/"
 versions() {
     local package
     for package in "$@"; do
-        printf ' %s %s\n' "$package" "$(dpkg-query -W -f='${Version}' "$package")"
+        printf ' %s %s\n' "$package" "$(package_version "$package")"
     done
 }
 common_tools=(cmake ninja-build dpkg-dev python3)

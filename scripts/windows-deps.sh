@@ -51,8 +51,6 @@ WINDOWS_PACKAGES=(g++ cmake ninja-build perl qt6-base-dev qt6-base-dev-tools qt6
     libxrender1 libxrandr2 libxcursor1 libxi6 libxcomposite1 libxinerama1
     zip unzip imagemagick xvfb xauth xdotool fonts-noto-cjk libssl-dev python3)
 
-package_version() { dpkg-query -W -f='${Version}' "$1"; }
-
 # apt with a private deb-src list made from the machine's own sources; the
 # machine's apt configuration is read, never changed.
 private_apt_setup() {
