@@ -94,6 +94,8 @@ SPDX_OF = {
 # Full texts of the licences that Debian's copyright files name by
 # reference, from the copies every Debian system has.
 COMMON_LICENSES = ["GPL-2", "GPL-3", "LGPL-2.1", "LGPL-3"]
+# Where Debian keeps each installed package's copyright file.
+DEBIAN_DOC = "/usr/share/doc"
 
 
 def load_attributions(path):
@@ -235,7 +237,7 @@ def make(args):
         component = runtime.setdefault(package["source"], {
             "id": package["source"], "name": info["name"], "license": info["license"],
             "version": package["version"], "files": [],
-            "copyright_file": f"/usr/share/doc/{package['package']}/copyright",
+            "copyright_file": f"{DEBIAN_DOC}/{package['package']}/copyright",
             "source": f"Debian source package {package['source']} {package['source_version']}",
             "debian_source": package["source"], "debian_version": package["source_version"],
             "debian_package": f"{package['package']} {package['version']}",
@@ -281,7 +283,7 @@ def make(args):
 
     wintab = {"id": "wine-wintab-headers", "name": "Wintab headers from Wine",
               "license": "LGPL-2.1-or-later", "files": ["platforms/qwindows.dll"],
-              "copyright_file": "/usr/share/doc/libwine-dev/copyright", "supplier": "Debian"}
+              "copyright_file": f"{DEBIAN_DOC}/libwine-dev/copyright", "supplier": "Debian"}
     wine = debian_package("/usr/include/wine/wine/windows/wintab.h")
     wintab.update(version=wine["source_version"], debian_source=wine["source"],
                   debian_version=wine["source_version"],

@@ -76,13 +76,17 @@ class NoticesTest(unittest.TestCase):
     def setUp(self):
         self.tmp = tempfile.TemporaryDirectory()
         self.addCleanup(self.tmp.cleanup)
-        self.real = notices.debian_package, notices.QT_THIRD_PARTY_IN
+        self.real = notices.debian_package, notices.QT_THIRD_PARTY_IN, notices.DEBIAN_DOC
         notices.debian_package = fake_debian_package
         notices.QT_THIRD_PARTY_IN = {"zlib": ["Qt6Core.dll"]}
+        # The machine running the tests need not have the MinGW or Wine packages.
+        notices.DEBIAN_DOC = os.path.join(self.tmp.name, "doc")
+        for package in ("mingw-w64-x86-64-dev", "libwine-dev"):
+            Folder.write(Path(notices.DEBIAN_DOC) / package / "copyright", f"{package} terms")
         self.addCleanup(self.restore)
 
     def restore(self):
-        notices.debian_package, notices.QT_THIRD_PARTY_IN = self.real
+        notices.debian_package, notices.QT_THIRD_PARTY_IN, notices.DEBIAN_DOC = self.real
 
     def test_every_file_listed_with_its_component(self):
         text = Folder(self.tmp.name, ZLIB).make()
@@ -96,6 +100,7 @@ class NoticesTest(unittest.TestCase):
         self.assertEqual(listed, expected)
         self.assertIn("with third-party code: zlib", text.decode("utf-8-sig"))
         self.assertIn("MinGW-w64 winpthreads", text.decode("utf-8-sig"))
+        self.assertIn("mingw-w64-x86-64-dev terms", text.decode("utf-8-sig"))
 
     def test_refusals(self):
         cases = {
