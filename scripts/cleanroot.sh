@@ -1,7 +1,7 @@
-# Fresh minimal Debian 12 roots for the clean-machine checks: made from a
-# cached debootstrap base, entered in private mount and PID namespaces, and
-# removed again on every exit path. Sourced by check-clean-machine.sh and
-# check-package.sh after common.sh.
+# Fresh minimal Debian 12 and 13 roots for the clean-machine checks: made
+# from a cached debootstrap base per release, entered in private mount and
+# PID namespaces, and removed again on every exit path. Sourced by
+# check-clean-machine.sh, check-package.sh and release.sh after common.sh.
 #
 # Everything lives under one folder made by cleanroot_init. Mounts are made
 # only inside a private mount namespace, so none can outlive the command that
@@ -10,11 +10,12 @@
 # with it.
 # shellcheck shell=bash
 
-CLEANROOT_SUITE=bookworm
 CLEANROOT_MIRROR=${CLEANROOT_MIRROR:-http://deb.debian.org/debian}
 CLEANROOT_CACHE=${CLEANROOT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/cipherbench/cleanroot}
-CLEANROOT_BASE=$CLEANROOT_CACHE/$CLEANROOT_SUITE-minbase.tar
 CLEANROOT_WORK=
+# The releases roots can be made of, by Debian version and by code name.
+CLEANROOT_RELEASES=(12 13)
+declare -A CLEANROOT_SUITE_OF=([12]=bookworm [13]=trixie)
 CLEANROOT_REPO=$PWD
 
 # CLEANROOT_FINAL names a command run last, after the roots are gone (the
@@ -59,7 +60,8 @@ cleanroot_end_processes() {
 }
 
 # cleanroot_init [PACKAGE...]: checks that we are root, installs what the
-# checks need on this machine, makes our folder and the cached base.
+# checks need on this machine and makes our folder. The bases are made or
+# taken from the cache as roots of each release are asked for.
 cleanroot_init() {
     if [ "$(id -u)" -ne 0 ]; then
         echo "$0 makes and enters Debian roots and must run as root." >&2
@@ -71,45 +73,61 @@ cleanroot_init() {
     trap 'exit 130' INT
     trap 'exit 143' TERM
     ensure_packages "$@"
-    cleanroot_ensure_base
 }
 
-# The base is cached as a tar file: extracting it is seconds, bootstrapping it
-# minutes. CLEANROOT_REFRESH=1 makes it anew.
-cleanroot_ensure_base() {
-    if [ -s "$CLEANROOT_BASE" ] && [ "${CLEANROOT_REFRESH:-0}" != 1 ]; then
-        echo "minimal Debian 12 base: $CLEANROOT_BASE (cached)"
+# cleanroot_base RELEASE: the path of that release's base, bootstrapped once
+# and cached as a tar file: extracting it is seconds, bootstrapping it
+# minutes. CLEANROOT_REFRESH=1 makes each anew once per run.
+declare -A CLEANROOT_FRESH=()
+cleanroot_base() {
+    local release=$1 suite=${CLEANROOT_SUITE_OF[$1]:-}
+    [ -n "$suite" ] || { echo "no Debian $release roots here (only ${CLEANROOT_RELEASES[*]})" >&2; exit 1; }
+    local tar=$CLEANROOT_CACHE/$suite-minbase.tar
+    if [ -s "$tar" ] && { [ "${CLEANROOT_REFRESH:-0}" != 1 ] || [ -n "${CLEANROOT_FRESH[$release]:-}" ]; }; then
+        echo "minimal Debian $release base: $tar (cached)" >&2
+        echo "$tar"
         return 0
     fi
-    step "bootstrapping a minimal Debian 12 base (debootstrap --variant=minbase $CLEANROOT_SUITE)"
-    local base=$CLEANROOT_WORK/base
-    debootstrap --variant=minbase "$CLEANROOT_SUITE" "$base" "$CLEANROOT_MIRROR" \
-        >"$CLEANROOT_WORK/debootstrap.log" 2>&1 || {
-        tail -n 30 "$CLEANROOT_WORK/debootstrap.log" >&2
+    step "bootstrapping a minimal Debian $release base (debootstrap --variant=minbase $suite)" >&2
+    local base=$CLEANROOT_WORK/base-$suite
+    debootstrap --variant=minbase "$suite" "$base" "$CLEANROOT_MIRROR" \
+        >"$CLEANROOT_WORK/debootstrap-$suite.log" 2>&1 || {
+        tail -n 30 "$CLEANROOT_WORK/debootstrap-$suite.log" >&2
         echo "debootstrap failed" >&2
         exit 1
     }
     mkdir -p "$CLEANROOT_CACHE"
-    tar -C "$base" --numeric-owner -cpf "$CLEANROOT_BASE.part" . &&
-        mv "$CLEANROOT_BASE.part" "$CLEANROOT_BASE" || exit 1
+    tar -C "$base" --numeric-owner -cpf "$tar.part" . && mv "$tar.part" "$tar" || exit 1
     rm -rf --one-file-system "$base"
-    echo "cached as $CLEANROOT_BASE"
+    CLEANROOT_FRESH[$release]=1
+    echo "cached as $tar" >&2
+    echo "$tar"
 }
 
-# cleanroot_new NAME: a fresh root at $CLEANROOT_WORK/NAME with a clean clone
-# of this repository's HEAD commit in /root/cipherbench.
+# cleanroot_new NAME [RELEASE]: a fresh root of Debian RELEASE (12 unless
+# given) at $CLEANROOT_WORK/NAME with a clean clone of this repository's HEAD
+# commit in /root/cipherbench.
 cleanroot_new() {
-    local root=$CLEANROOT_WORK/$1
-    local commit
+    local root=$CLEANROOT_WORK/$1 release=${2:-12}
+    local commit base
     commit=$(git -C "$CLEANROOT_REPO" rev-parse HEAD) || exit 1
-    step "fresh root $root"
-    mkdir "$root" && tar -C "$root" --numeric-owner -xpf "$CLEANROOT_BASE" || exit 1
+    base=$(cleanroot_base "$release") || exit 1
+    step "fresh Debian $release root $root"
+    mkdir "$root" && tar -C "$root" --numeric-owner -xpf "$base" || exit 1
     # The root reaches the package archive exactly as this machine does: the
-    # same sources and, where the archive is a fixed snapshot whose Release
-    # files are past their Valid-Until date, the same apt setting for that.
+    # same sources, with this machine's release name replaced by the root's,
+    # and, where the archive is a fixed snapshot whose Release files are past
+    # their Valid-Until date, the same apt setting for that.
+    local own=${CLEANROOT_SUITE_OF[$DEBIAN_RELEASE]} suite=${CLEANROOT_SUITE_OF[$release]}
     if [ -d /etc/apt/sources.list.d ] && compgen -G '/etc/apt/sources.list.d/*.sources' >/dev/null; then
-        cp /etc/apt/sources.list.d/*.sources "$root/etc/apt/sources.list.d/"
+        local f
+        for f in /etc/apt/sources.list.d/*.sources; do
+            sed -E "/^Suites:/s/\<$own(-[a-z]+)?\>/$suite\1/g" "$f" \
+                >"$root/etc/apt/sources.list.d/${f##*/}"
+        done
         rm -f "$root/etc/apt/sources.list"
+    elif [ -f /etc/apt/sources.list ]; then
+        sed -E "/^deb/s/ $own(-[a-z]+)? / $suite\1 /" /etc/apt/sources.list >"$root/etc/apt/sources.list"
     fi
     local conf
     for conf in /etc/apt/apt.conf.d/*; do
@@ -120,6 +138,18 @@ cleanroot_new() {
     step "clean clone of $commit into $root/root/cipherbench"
     git clone --quiet --no-hardlinks "$CLEANROOT_REPO" "$root/root/cipherbench" &&
         git -C "$root/root/cipherbench" checkout --quiet --detach "$commit" || exit 1
+}
+
+# cleanroot_remove NAME: ends what still runs in that root and deletes it.
+cleanroot_remove() {
+    local root=$CLEANROOT_WORK/$1
+    [ -d "$root" ] || return 0
+    cleanroot_end_processes "$root"
+    if grep -qF " $root/" /proc/self/mountinfo; then
+        echo "something is still mounted under $root; leaving it in place" >&2
+        return 1
+    fi
+    rm -rf --one-file-system "$root"
 }
 
 # cleanroot_run NAME COMMAND: runs the shell COMMAND as root inside the root,

@@ -2,11 +2,34 @@
 # folder: install what is missing, configure a preset.
 # shellcheck shell=bash
 
+# The Debian release this machine runs, from /etc/os-release: the few
+# package names that differ between releases are chosen by it.
+#   DEBIAN_RELEASE     12 or 13
+#   CLANG_RUNTIME      clang's sanitizer and libFuzzer runtime for its
+#                      default clang (versioned in 12, not in 13)
+#   GCC_VERSION        the default g++'s major version
+#   QT_CORE_PACKAGE    Qt Core's library (renamed for 64-bit time_t in 13)
+# shellcheck disable=SC2034 # used by the scripts that source this one
+debian_release() {
+    local id="" version_id=""
+    # shellcheck disable=SC1091
+    [ -r /etc/os-release ] && { id=$(. /etc/os-release && echo "${ID:-}")
+        version_id=$(. /etc/os-release && echo "${VERSION_ID:-}"); }
+    case "$id $version_id" in
+    "debian 12") CLANG_RUNTIME=libclang-rt-14-dev GCC_VERSION=12 QT_CORE_PACKAGE=libqt6core6 ;;
+    "debian 13") CLANG_RUNTIME=libclang-rt-dev GCC_VERSION=14 QT_CORE_PACKAGE=libqt6core6t64 ;;
+    *)
+        echo "This is ${id:-an unknown system} ${version_id}; the scripts know Debian 12 and 13." >&2
+        return 1 ;;
+    esac
+    DEBIAN_RELEASE=$version_id
+}
+debian_release || exit 1
+
 # Packages everyone needs to build and show the window: compiler and build
 # tools, Qt 6 base (Core, Gui, Widgets, Test, moc/uic/rcc; the xcb platform
 # plugin ships in libqt6gui6), a CJK font so the Chinese interface renders,
 # and Qt's own translations so its dialogs and menus speak Chinese too.
-# shellcheck disable=SC2034 # used by the scripts that source this one
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6gui6 fonts-noto-cjk
     qt6-translations-l10n)
 

@@ -43,8 +43,8 @@ versions() {
     done
 }
 common_tools=(cmake ninja-build dpkg-dev python3)
-linux_tools=(g++ g++-12 gcc-12 binutils libc6-dev libstdc++-12-dev qt6-base-dev qt6-base-dev-tools
-    libqt6core6 libqt6gui6 libqt6widgets6 file gzip)
+linux_tools=(g++ "g++-$GCC_VERSION" "gcc-$GCC_VERSION" binutils libc6-dev "libstdc++-$GCC_VERSION-dev"
+    qt6-base-dev qt6-base-dev-tools "$QT_CORE_PACKAGE" libqt6gui6 libqt6widgets6 file gzip)
 windows_tools=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     gcc-mingw-w64-x86-64-posix-runtime binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
     qt6-base-dev-tools qt6-translations-l10n libwine-dev imagemagick zip)

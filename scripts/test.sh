@@ -13,7 +13,7 @@ source scripts/common.sh
 # (devscripts for hardening-check); shellcheck reads the scripts,
 # clang-format the sources' layout; Python and jsonschema run the release
 # tools' tests.
-ensure_packages "${BUILD_PACKAGES[@]}" libssl-dev clang libclang-rt-14-dev valgrind \
+ensure_packages "${BUILD_PACKAGES[@]}" libssl-dev clang "$CLANG_RUNTIME" valgrind \
     lintian devscripts desktop-file-utils appstream shellcheck clang-format python3 python3-jsonschema
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}
