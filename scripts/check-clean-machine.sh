@@ -21,7 +21,7 @@ source scripts/cleanroot.sh
 
 RUN_WINDOW_SECONDS=${RUN_WINDOW_SECONDS:-300}
 releases=("$@")
-[ ${#releases[@]} -gt 0 ] || releases=("${CLEANROOT_RELEASES[@]}")
+[ ${#releases[@]} -gt 0 ] || releases=("${DEBIAN_RELEASES[@]}")
 
 passed=()
 failed=()
@@ -87,6 +87,7 @@ check_test_command() {
 
 # shellcheck disable=SC2119 # no extra packages for these roots
 cleanroot_init
+rm -f build/package/cipherbench_*.deb
 for release in "${releases[@]}"; do
     if check_run_command "$release"; then passed+=("run.sh@$release"); else failed+=("run.sh@$release"); fi
     if check_test_command "$release"; then passed+=("test.sh@$release"); else failed+=("test.sh@$release"); fi

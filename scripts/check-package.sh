@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian package on a fresh minimal Debian 12 root as a user
-# would (run as root), and checks what a user gets: no compiler or -dev
+# Installs the Debian package on a fresh minimal root of the Debian release
+# it was built for (its version ends in ~deb12 or ~deb13) as a user would
+# (run as root), and checks what a user gets: no compiler or -dev
 # package pulled in, the window opens, the desktop entry and the AppStream
 # metainfo validate, and a purge leaves nothing of it under /usr.
 #
@@ -18,7 +19,7 @@ shot=$PWD/build/package/installed-window.png
 result=FAILED
 verdict() {
     echo
-    echo "package ${deb##*/} on a clean Debian 12 root: $result"
+    echo "package ${deb##*/} on a clean Debian ${release:-} root: $result"
 }
 CLEANROOT_FINAL=verdict
 
@@ -28,9 +29,15 @@ if [ -z "$deb" ]; then
 fi
 [ -f "$deb" ] || { echo "no package at $deb" >&2; exit 1; }
 deb=$(realpath "$deb")
+version=$(dpkg-deb -f "$deb" Version) || exit 1
+release=${version##*~deb}
+[[ $version == *~deb* && $release =~ ^[0-9]+$ ]] || {
+    echo "${deb##*/}: its version $version names no Debian release (~debNN)" >&2
+    exit 1
+}
 
 cleanroot_init imagemagick desktop-file-utils appstream
-cleanroot_new pkg
+cleanroot_new pkg "$release"
 root=$CLEANROOT_WORK/pkg
 in_root() { cleanroot_run pkg "$@"; }
 

@@ -13,7 +13,10 @@
 #   file order     the file system's      and shuffled (disorderfs)
 # The second build takes Qt for Windows from a copy of the first one's
 # cache, so the Qt it ships is the same files; its commands run in their
-# own PID namespace, so all of them end with it.
+# own PID namespace, so all of them end with it. The Debian package of the
+# other release is built in a clean root of it (package-in-root.sh) with the
+# same variations but the clock (faketime's library is not in the root);
+# the root's path is the same in both builds.
 #
 #   scripts/check-reproducible.sh         (as root)
 set -euo pipefail
@@ -77,6 +80,23 @@ for dir in "$cache"/apt "$cache"/qt-*; do
     [ -d "$dir" ] && cp -a "$dir" "$WORK/b/cache/windows/"
 done
 cp -a "$(dirname "$cache")"/cyclonedx-library-* "$WORK/b/cache/" 2>/dev/null || true
+# Making a root needs root, so the other release's package is built first,
+# from the clone while it is still root's (Git refuses another user's), its
+# build inside the root as nobody.
+mkdir "$WORK/b/debs"
+for release in "${DEBIAN_RELEASES[@]}"; do
+    [ "$release" = "$DEBIAN_RELEASE" ] && continue
+    # shellcheck disable=SC2016 # expanded by the inner shell
+    (cd "$b_real" && umask 002 && unshare --uts --pid --fork --kill-child -- env \
+        LOCPATH="$WORK/b/locale" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 TZ=Pacific/Kiritimati \
+        CIPHERBENCH_BUILD_USER=nobody release="$release" debs="$WORK/b/debs" \
+        bash -c 'hostname cipherbench-other-host && ./scripts/package-in-root.sh "$release" "$debs"') \
+        >>"$WORK/b.log" 2>&1 || {
+        tail -n 60 "$WORK/b.log"
+        echo "the second build's Debian $release package failed" >&2
+        exit 1
+    }
+done
 chown -R nobody:nogroup "$WORK/b"
 chmod 0755 "$WORK" "$WORK/b"
 disorder=(disorderfs --shuffle-dirents=yes --multi-user=yes -o allow_other "$b_real" "$b")
@@ -91,10 +111,10 @@ fi
 started=$SECONDS
 (cd "$b" && umask 002 && unshare --uts --pid --fork --kill-child -- env \
     LOCPATH="$WORK/b/locale" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 TZ=Pacific/Kiritimati \
-    HOME="$WORK/b/home" CIPHERBENCH_CACHE="$WORK/b/cache" \
+    HOME="$WORK/b/home" CIPHERBENCH_CACHE="$WORK/b/cache" CIPHERBENCH_RELEASE_DEBS="$WORK/b/debs" \
     bash -c 'hostname cipherbench-other-host &&
         exec setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
-            faketime -f +398d ./scripts/release.sh') >"$WORK/b.log" 2>&1 || {
+            faketime -f +398d ./scripts/release.sh') >>"$WORK/b.log" 2>&1 || {
     tail -n 60 "$WORK/b.log"
     echo "the second build failed" >&2
     exit 1

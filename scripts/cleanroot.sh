@@ -13,8 +13,7 @@
 CLEANROOT_MIRROR=${CLEANROOT_MIRROR:-http://deb.debian.org/debian}
 CLEANROOT_CACHE=${CLEANROOT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/cipherbench/cleanroot}
 CLEANROOT_WORK=
-# The releases roots can be made of, by Debian version and by code name.
-CLEANROOT_RELEASES=(12 13)
+# The code names of the releases roots are made of (DEBIAN_RELEASES).
 declare -A CLEANROOT_SUITE_OF=([12]=bookworm [13]=trixie)
 CLEANROOT_REPO=$PWD
 
@@ -81,7 +80,7 @@ cleanroot_init() {
 declare -A CLEANROOT_FRESH=()
 cleanroot_base() {
     local release=$1 suite=${CLEANROOT_SUITE_OF[$1]:-}
-    [ -n "$suite" ] || { echo "no Debian $release roots here (only ${CLEANROOT_RELEASES[*]})" >&2; exit 1; }
+    [ -n "$suite" ] || { echo "no Debian $release roots here (only ${DEBIAN_RELEASES[*]})" >&2; exit 1; }
     local tar=$CLEANROOT_CACHE/$suite-minbase.tar
     if [ -s "$tar" ] && { [ "${CLEANROOT_REFRESH:-0}" != 1 ] || [ -n "${CLEANROOT_FRESH[$release]:-}" ]; }; then
         echo "minimal Debian $release base: $tar (cached)" >&2

@@ -25,6 +25,8 @@ debian_release() {
     DEBIAN_RELEASE=$version_id
 }
 debian_release || exit 1
+# The releases a Debian package is made for, each on its own release.
+DEBIAN_RELEASES=(12 13)
 
 # Packages everyone needs to build and show the window: compiler and build
 # tools, Qt 6 base (Core, Gui, Widgets, Test, moc/uic/rcc; the xcb platform

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The release files of this commit, the same bytes wherever and whenever
 # they are built (installing what is missing), in build/release-files/:
-#   cipherbench_<version>_amd64.deb                the Debian package
+#   cipherbench_<version>~deb12_amd64.deb          the Debian packages, one
+#   cipherbench_<version>~deb13_amd64.deb          per release, each built on it
 #   cipherbench-<version>-windows-x64.zip          the portable Windows folder
 #   cipherbench-<version>-windows-x64-setup.exe    the Windows installer
-#   SHA256SUMS                                     of those three
+#   SHA256SUMS                                     of those four
 #   cipherbench-<version>.buildinfo                the build record: commit,
 #       SOURCE_DATE_EPOCH, and the Debian versions of what made each file
 #   cipherbench-<version>.cdx.json                 the bill of materials
@@ -12,6 +13,11 @@
 # Time is SOURCE_DATE_EPOCH, or the commit's when unset (see
 # export_source_date in common.sh for a tree without .git). Each file is
 # built afresh, so nothing made for another commit is carried over.
+#
+# The package of this machine's release is built here; the other release's
+# in a clean root of it (scripts/package-in-root.sh), which needs root. Where
+# that was done beforehand for this commit, CIPHERBENCH_RELEASE_DEBS names
+# the folder it went to, and this build takes it from there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -22,8 +28,27 @@ export_source_date
 ensure_cdx_schema
 echo "commit $SOURCE_COMMIT, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
 
-rm -rf build/release "$OUT"
-deb=$(scripts/package.sh)
+rm -rf build/release build/release-debs "$OUT"
+debs=("$(scripts/package.sh)")
+for release in "${DEBIAN_RELEASES[@]}"; do
+    [ "$release" = "$DEBIAN_RELEASE" ] && continue
+    if [ -n "${CIPHERBENCH_RELEASE_DEBS:-}" ]; then
+        made=$(echo "$CIPHERBENCH_RELEASE_DEBS"/cipherbench_*~deb"$release"_*.deb)
+        if ! [ -f "$made" ] || ! [ -f "$made.built-with" ]; then
+            echo "no Debian $release package in $CIPHERBENCH_RELEASE_DEBS" >&2
+            exit 1
+        fi
+        mkdir -p build/release-debs
+        cp "$made" "$made.built-with" build/release-debs/
+        debs+=("build/release-debs/${made##*/}")
+    elif [ "$(id -u)" -eq 0 ]; then
+        debs+=("$(scripts/package-in-root.sh "$release" build/release-debs | tail -n 1)")
+    else
+        echo "The Debian $release package is built in a clean root of that release, which" \
+            "needs root: run $0 as root." >&2
+        exit 1
+    fi
+done
 scripts/windows.sh --release
 windows=build/windows-release
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
@@ -32,8 +57,12 @@ zip=$windows/cipherbench-$version-windows-x64.zip
 setup=$windows/cipherbench-$version-windows-x64-setup.exe
 
 mkdir -p "$OUT"
-cp "$deb" "$zip" "$setup" "$OUT/"
-(cd "$OUT" && sha256sum "$(basename "$deb")" "$(basename "$zip")" "$(basename "$setup")" >SHA256SUMS)
+cp "${debs[@]}" "$zip" "$setup" "$OUT/"
+downloads=()
+for f in "${debs[@]}" "$zip" "$setup"; do
+    downloads+=("${f##*/}")
+done
+(cd "$OUT" && sha256sum "${downloads[@]}" >SHA256SUMS)
 
 # The build record: what anyone needs to build the same bytes again.
 versions() {
@@ -43,8 +72,6 @@ versions() {
     done
 }
 common_tools=(cmake ninja-build dpkg-dev python3)
-linux_tools=(g++ "g++-$GCC_VERSION" "gcc-$GCC_VERSION" binutils libc6-dev "libstdc++-$GCC_VERSION-dev"
-    qt6-base-dev qt6-base-dev-tools "$QT_CORE_PACKAGE" libqt6gui6 libqt6widgets6 file gzip)
 windows_tools=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     gcc-mingw-w64-x86-64-posix-runtime binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
     qt6-base-dev-tools qt6-translations-l10n libwine-dev imagemagick zip)
@@ -57,11 +84,14 @@ record=$OUT/cipherbench-$version.buildinfo
     echo "Build-Architecture: $(dpkg --print-architecture)"
     echo "Build-System: $(. /etc/os-release && echo "$PRETTY_NAME")"
     echo "Checksums-Sha256:"
-    (cd "$OUT" && for f in "$(basename "$deb")" "$(basename "$zip")" "$(basename "$setup")"; do
+    (cd "$OUT" && for f in "${downloads[@]}"; do
         echo " $(sha256sum "$f" | cut -d' ' -f1) $(stat -c %s "$f") $f"
     done)
-    echo "Built-With ($(basename "$deb")):"
-    versions "${common_tools[@]}" "${linux_tools[@]}"
+    for deb in "${debs[@]}"; do
+        on=${deb##*~deb}
+        echo "Built-With (${deb##*/}, on Debian ${on%%_*}):"
+        cat "$deb.built-with"
+    done
     echo "Built-With ($(basename "$zip")):"
     versions "${common_tools[@]}" "${windows_tools[@]}"
     echo " qt6-base (source, built by scripts/windows-deps.sh) $(sed -n 's/^source qt6-base //p' \
@@ -77,14 +107,14 @@ sbom=$OUT/cipherbench-$version.cdx.json
     --commit "$SOURCE_COMMIT" --epoch "$SOURCE_DATE_EPOCH" --homepage "$homepage" --output "$sbom"
 /usr/bin/python3 scripts/sbom.py validate "$sbom"
 # The validator is seen to refuse: a licence that is no SPDX identifier.
-broken=$(mktemp)
-trap 'rm -f "$broken"' EXIT
+broken=build/refused.cdx.json
 /usr/bin/python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); d["metadata"]["component"]["licenses"]=[{"license":{"id":"not-a-licence"}}]; json.dump(d,open(sys.argv[2],"w"))' \
     "$sbom" "$broken"
 if /usr/bin/python3 scripts/sbom.py validate "$broken" >/dev/null 2>&1; then
     echo "the schema check accepted a bill of materials with an unknown licence" >&2
     exit 1
 fi
+rm -f "$broken"
 
 echo "== release files (SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH)"
 cat "$OUT/SHA256SUMS"
