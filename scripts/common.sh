@@ -61,11 +61,21 @@ ensure_packages() {
         fi
     fi
     echo "Installing missing packages: ${missing[*]}"
+    # Our scripts may install at the same time (CI builds Qt for Windows
+    # beside the clean-root checks): one waits for the other rather than
+    # failing on apt's own lock.
+    local lock
+    exec {lock}>"${TMPDIR:-/tmp}/cipherbench-apt.lock"
+    if ! flock -w 1800 "$lock"; then
+        echo "Another install of ours held the lock for 30 minutes; not installing: ${missing[*]}" >&2
+        exit 1
+    fi
     if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq ||
         ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}"; then
         echo "Could not install: ${missing[*]}" >&2
         exit 1
     fi
+    exec {lock}>&-
 }
 
 # Configures a preset every time, so that a changed preset value reaches an

@@ -20,6 +20,8 @@
 #                                 fresh build of the program alone in
 #                                 build/windows-release (release.sh)
 #   WINDOWS_WRITE_QT_RECORD=1 ... writes the Qt record from this build
+#   scripts/windows.sh --prepare  only the packages and the cache (Qt and
+#                                 OpenSSL), for a later run to find
 set -u
 cd "$(dirname "$0")/.." || exit 1
 source scripts/common.sh
@@ -27,6 +29,8 @@ source scripts/windows-deps.sh
 
 RELEASE=0
 [ "${1:-}" = --release ] && RELEASE=1
+PREPARE=0
+[ "${1:-}" = --prepare ] && PREPARE=1
 PRESET=windows
 [ "$RELEASE" = 1 ] && PRESET=windows-release
 OUT=build/$PRESET
@@ -304,6 +308,10 @@ else
     echo "OpenSSL: $WINDOWS_OPENSSL"
 fi
 echo "Qt: $WINDOWS_QT (qt6-base $WINDOWS_QT_VERSION)"
+if [ "$PREPARE" = 1 ]; then
+    printf '  %s\n' "${timings[@]}"
+    exit 0
+fi
 timed "cross-build" cross_build || exit 1
 [ "$RELEASE" = 1 ] || timed "tests under Wine" run_tests || exit 1
 timed "portable zip" make_portable || exit 1
