@@ -137,11 +137,18 @@ private:
     OSSL_PROVIDER *fallback;
 };
 
-// Loads both providers once, for the rest of the process. Idempotent.
-inline bool loadLegacyProvider()
+// The one way the tests load the providers: once, on first use, for the
+// rest of the process (unloaded before OpenSSL's own clean-up at exit, which
+// was registered while they loaded).
+inline const LegacyProviders &legacyProviders()
 {
     static const LegacyProviders providers;
-    return providers.isLegacyLoaded() && providers.isDefaultLoaded();
+    return providers;
+}
+
+inline bool loadLegacyProvider()
+{
+    return legacyProviders().isLegacyLoaded() && legacyProviders().isDefaultLoaded();
 }
 
 inline QByteArray randomBytes(std::mt19937_64 &rng, int size)

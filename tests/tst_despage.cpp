@@ -23,7 +23,6 @@
 #include <QTextEdit>
 
 #include <cstdlib>
-#include <memory>
 
 namespace {
 
@@ -50,7 +49,6 @@ const QString stringCode = QStringLiteral("字符串");
 const QString base64Code = QStringLiteral("base64");
 
 bool legacyProviderLoaded = false;
-std::unique_ptr<LegacyProviders> providers;
 
 QByteArray hexBytes(const char *hex)
 {
@@ -117,7 +115,6 @@ class TestDesPage : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
 
     void startUp();
     void algorithmButtons();
@@ -146,20 +143,14 @@ void TestDesPage::initTestCase()
 {
     // OpenSSL 3 keeps single DES in the legacy provider; loading any provider
     // explicitly stops the default one from loading by itself.
-    providers = std::make_unique<LegacyProviders>();
-    legacyProviderLoaded = providers->isLegacyLoaded();
-    QVERIFY(providers->isDefaultLoaded());
+    legacyProviderLoaded = legacyProviders().isLegacyLoaded();
+    QVERIFY(legacyProviders().isDefaultLoaded());
     if (legacyProviderLoaded) {
         // FIPS 81 / classic DES example: key 0123456789ABCDEF, "Now is t".
         QCOMPARE(desZeroFilledReference(hexBytes("0123456789ABCDEF"), hexBytes("4E6F772069732074"),
                                         true),
                  hexBytes("3FA40E8A984D4815"));
     }
-}
-
-void TestDesPage::cleanupTestCase()
-{
-    providers.reset();
 }
 
 void TestDesPage::startUp()
