@@ -81,7 +81,7 @@ check_test_command() {
     local made
     made=$(echo "$CLEANROOT_WORK/$name"/root/cipherbench/build/package/cipherbench_*.deb)
     mkdir -p build/package
-    cp "$made" build/package/ && echo "its package: build/package/${made##*/}"
+    cp "$made" "$made.built-with" build/package/ && echo "its package: build/package/${made##*/}"
     cleanroot_remove "$name"
 }
 

@@ -18,10 +18,19 @@
 # same variations but the clock (faketime's library is not in the root);
 # the root's path is the same in both builds.
 #
-#   scripts/check-reproducible.sh         (as root)
+#   scripts/check-reproducible.sh                  (as root)
+#   scripts/check-reproducible.sh --first-debs DIR
+# The second form takes the first build's Debian packages from DIR, built
+# from this commit already (CI hands over those its clean-root checks made:
+# built on clean roots of their releases, they are a build of their own).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
+
+first_debs=
+if [ "${1:-}" = --first-debs ]; then
+    first_debs=$(realpath "${2:?--first-debs needs a folder}")
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "$0 changes user and host name and mounts disorderfs, and must run as root." >&2
@@ -61,8 +70,10 @@ git -C "$b_real" checkout -q "$commit"
 
 step "first build, in $a"
 started=$SECONDS
+[ -n "$first_debs" ] && echo "its Debian packages: those in $first_debs"
 (cd "$a" && umask 022 && unshare --uts --pid --fork --kill-child -- env \
-    LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC bash -c 'hostname cipherbench-build-a && ./scripts/release.sh') \
+    LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC CIPHERBENCH_RELEASE_DEBS="$first_debs" \
+    bash -c 'hostname cipherbench-build-a && ./scripts/release.sh') \
     >"$WORK/a.log" 2>&1 || {
     tail -n 60 "$WORK/a.log"
     echo "the first build failed" >&2

@@ -15,9 +15,10 @@
 # built afresh, so nothing made for another commit is carried over.
 #
 # The package of this machine's release is built here; the other release's
-# in a clean root of it (scripts/package-in-root.sh), which needs root. Where
-# that was done beforehand for this commit, CIPHERBENCH_RELEASE_DEBS names
-# the folder it went to, and this build takes it from there.
+# in a clean root of it (scripts/package-in-root.sh), which needs root.
+# CIPHERBENCH_RELEASE_DEBS may name a folder of packages built from this
+# commit already (with their .built-with lists: package.sh's output, the
+# clean-root checks' copies): a release's package found there is taken.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -29,18 +30,18 @@ ensure_cdx_schema
 echo "commit $SOURCE_COMMIT, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
 
 rm -rf build/release build/release-debs "$OUT"
-debs=("$(scripts/package.sh)")
+debs=()
 for release in "${DEBIAN_RELEASES[@]}"; do
-    [ "$release" = "$DEBIAN_RELEASE" ] && continue
-    if [ -n "${CIPHERBENCH_RELEASE_DEBS:-}" ]; then
-        made=$(echo "$CIPHERBENCH_RELEASE_DEBS"/cipherbench_*~deb"$release"_*.deb)
-        if ! [ -f "$made" ] || ! [ -f "$made.built-with" ]; then
-            echo "no Debian $release package in $CIPHERBENCH_RELEASE_DEBS" >&2
-            exit 1
-        fi
+    made=
+    [ -n "${CIPHERBENCH_RELEASE_DEBS:-}" ] &&
+        made=$(compgen -G "$CIPHERBENCH_RELEASE_DEBS/cipherbench_*~deb${release}_*.deb" | head -n 1)
+    if [ -n "$made" ] && [ -f "$made.built-with" ]; then
+        echo "Debian $release package: $made, built already"
         mkdir -p build/release-debs
         cp "$made" "$made.built-with" build/release-debs/
         debs+=("build/release-debs/${made##*/}")
+    elif [ "$release" = "$DEBIAN_RELEASE" ]; then
+        debs+=("$(scripts/package.sh)")
     elif [ "$(id -u)" -eq 0 ]; then
         debs+=("$(scripts/package-in-root.sh "$release" build/release-debs | tail -n 1)")
     else
