@@ -7,15 +7,15 @@
 #
 #   scripts/check-package.sh [cipherbench_VERSION_ARCH.deb]
 #
-# Without an argument the package is built first (scripts/package.sh). The screenshot of the installed program's
-# window goes to build/package/installed-window.png.
+# Without an argument the package is built first (scripts/package.sh). The
+# screenshot of the installed program's window goes to
+# build/package/installed-window-deb<release>.png.
 set -u
 cd "$(dirname "$0")/.." || exit 1
 source scripts/common.sh
 source scripts/cleanroot.sh
 
 deb=${1:-}
-shot=$PWD/build/package/installed-window.png
 result=FAILED
 verdict() {
     echo
@@ -73,6 +73,7 @@ step "starting the installed program"
 # what the package itself pulled in.
 in_root "DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends xvfb xauth" \
     >>"$CLEANROOT_WORK/install.log" 2>&1 || { echo "could not install xvfb" >&2; exit 1; }
+shot=$PWD/build/package/installed-window-deb$release.png
 mkdir -p "$(dirname "$shot")"
 cleanroot_show_window pkg cipherbench 加解密工具 cipherbench 120 "$shot" || exit 1
 
