@@ -52,8 +52,8 @@ for release in "${DEBIAN_RELEASES[@]}"; do
 done
 scripts/windows.sh --release
 windows=build/windows-release
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
-homepage=$(sed -n 's/^CMAKE_PROJECT_HOMEPAGE_URL:STATIC=//p' build/release/CMakeCache.txt)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$windows/CMakeCache.txt")
+homepage=$(sed -n 's/^CMAKE_PROJECT_HOMEPAGE_URL:STATIC=//p' "$windows/CMakeCache.txt")
 zip=$windows/cipherbench-$version-windows-x64.zip
 setup=$windows/cipherbench-$version-windows-x64-setup.exe
 
