@@ -8,6 +8,7 @@
 // AVX2) and its 64-block portable batches (/portable). The "one block" rows
 // time one call on a 5-byte text, a short text on the DES page.
 
+#include "benchsupport.h"
 #include "cipher/aes.h"
 #include "cipher/des.h"
 
@@ -17,22 +18,12 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
 const int bufferSize = 1 << 20;
-
-std::vector<char> randomBuffer(std::size_t size, std::uint64_t seed)
-{
-    std::mt19937_64 rng(seed);
-    std::vector<char> out(size);
-    for (char &c : out)
-        c = static_cast<char>(rng());
-    return out;
-}
 
 void countBytes(benchmark::State &state)
 {
@@ -46,21 +37,23 @@ void aesOurs(benchmark::State &state, int keyBytes, bool cbc, bool encrypt, bool
         state.SkipWithError("no AES instructions on this processor");
         return;
     }
-    const std::vector<char> key = randomBuffer(std::size_t(keyBytes), 1);
-    std::vector<char> in = randomBuffer(bufferSize, 2);
+    const QByteArray key = randomBytes(keyBytes, 1);
+    QByteArray in = randomBytes(bufferSize, 2);
     std::vector<char> out(bufferSize + 16);
-    std::vector<char> iv = randomBuffer(16, 3);
+    QByteArray iv = randomBytes(16, 3);
     AesCipher cipher;
     cipher.setKey(keyBytes, key.data());
     unsigned char *plain = reinterpret_cast<unsigned char *>(out.data());
+    char *input = in.data();
+    char *ivBytes = iv.data();
     for (auto _ : state) {
         int n;
         if (encrypt)
-            n = cbc ? cipher.encryptCbc(in.data(), bufferSize, out.data(), iv.data())
-                    : cipher.encryptEcb(in.data(), bufferSize, out.data());
+            n = cbc ? cipher.encryptCbc(input, bufferSize, out.data(), ivBytes)
+                    : cipher.encryptEcb(input, bufferSize, out.data());
         else
-            n = cbc ? cipher.decryptCbc(in.data(), bufferSize, plain, iv.data())
-                    : cipher.decryptEcb(in.data(), bufferSize, plain);
+            n = cbc ? cipher.decryptCbc(input, bufferSize, plain, ivBytes)
+                    : cipher.decryptEcb(input, bufferSize, plain);
         benchmark::DoNotOptimize(n);
         benchmark::ClobberMemory();
     }
@@ -82,8 +75,8 @@ void desOurs(benchmark::State &state, bool triple, bool encrypt, bool portable)
         state.SkipWithError("no AVX2 on this processor");
         return;
     }
-    const std::vector<char> k1 = randomBuffer(8, 4), k2 = randomBuffer(8, 5);
-    const std::vector<char> in = randomBuffer(bufferSize, 6);
+    const QByteArray k1 = randomBytes(8, 4), k2 = randomBytes(8, 5);
+    const QByteArray in = randomBytes(bufferSize, 6);
     std::vector<char> out(bufferSize + 1);
     DesContext context;
     context.setSubKey(k1.data(), 0);
@@ -99,8 +92,8 @@ void desOurs(benchmark::State &state, bool triple, bool encrypt, bool portable)
 void desOneBlock(benchmark::State &state, bool triple, bool encrypt)
 {
     desForcePortable(false);
-    const std::vector<char> k1 = randomBuffer(8, 4), k2 = randomBuffer(8, 5);
-    const std::vector<char> in = randomBuffer(5, 6);
+    const QByteArray k1 = randomBytes(8, 4), k2 = randomBytes(8, 5);
+    const QByteArray in = randomBytes(5, 6);
     std::vector<char> out(9);
     DesContext context;
     context.setSubKey(k1.data(), 0);
@@ -120,10 +113,10 @@ void openSsl(benchmark::State &state, const std::string &name, int keyBytes, boo
         return;
     }
     EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
-    const std::vector<char> key = randomBuffer(std::size_t(keyBytes), 1);
-    const std::vector<char> in = randomBuffer(bufferSize, 2);
+    const QByteArray key = randomBytes(keyBytes, 1);
+    const QByteArray in = randomBytes(bufferSize, 2);
     std::vector<unsigned char> out(bufferSize + 32);
-    const std::vector<char> iv = randomBuffer(16, 3);
+    const QByteArray iv = randomBytes(16, 3);
     const auto *keyBytesPtr = reinterpret_cast<const unsigned char *>(key.data());
     const auto *ivPtr = reinterpret_cast<const unsigned char *>(iv.data());
     const auto *inPtr = reinterpret_cast<const unsigned char *>(in.data());

@@ -8,6 +8,7 @@
 
 #include "app/mainwindow.h"
 #include "app/readfile.h"
+#include "benchsupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,13 +27,6 @@
 namespace {
 
 QTextStream out(stdout);
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Peak resident set size of this process, in KiB, from /proc/self/status.
 qint64 peakRssKiB()
@@ -53,12 +47,6 @@ bool resetPeakRss()
 {
     QFile refs(QStringLiteral("/proc/self/clear_refs"));
     return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
-}
-
-bool makeSparse(const QString &path, qint64 size)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.resize(size);
 }
 
 // Random content, written 1 MiB at a time so the writer's own footprint stays small.

@@ -12,25 +12,19 @@
 // Usage: bench_page_des [runs [KiB,KiB,...]]   (default: 5 runs, 64,1024,4096)
 
 #include "app/mainwindow.h"
+#include "benchsupport.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRandomGenerator>
 #include <QTabWidget>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <QTextEdit>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -39,16 +33,11 @@ namespace {
 struct Page
 {
     MainWindow window;
-    QTextEdit *input = window.findChild<QTextEdit *>(QStringLiteral("txtEncDES"));
-    QTextEdit *output = window.findChild<QTextEdit *>(QStringLiteral("txtDecDES"));
+    TextPage des{window, QStringLiteral("DES")};
     QComboBox *inCode = window.findChild<QComboBox *>(QStringLiteral("cboxInCodeDES"));
     QComboBox *outCode = window.findChild<QComboBox *>(QStringLiteral("cboxOutCodeDES"));
     QRadioButton *single = window.findChild<QRadioButton *>(QStringLiteral("rbtnDES"));
     QRadioButton *triple = window.findChild<QRadioButton *>(QStringLiteral("rbtn3DES"));
-    QPushButton *encrypt = window.findChild<QPushButton *>(QStringLiteral("btnEncDES"));
-    QPushButton *decrypt = window.findChild<QPushButton *>(QStringLiteral("btnDecDES"));
-    QLabel *inNum = window.findChild<QLabel *>(QStringLiteral("labEncNumDES"));
-    QLabel *outNum = window.findChild<QLabel *>(QStringLiteral("labDecNumDES"));
     QString clipboard; // what the next paste inserts, made before the clock starts
 
     Page()
@@ -58,25 +47,16 @@ struct Page
         settle();
     }
 
-    // Lay both boxes out completely and let queued work run, so that the
-    // measured time includes what the user waits for.
-    void settle()
-    {
-        input->document()->documentLayout()->documentSize();
-        output->document()->documentLayout()->documentSize();
-        QCoreApplication::processEvents();
-        input->viewport()->grab();
-        output->viewport()->grab();
-    }
+    void settle() { ::settle({des.input, des.output}); }
 
     void reset(const QString &inCodeText, const QString &outCodeText, bool useTriple)
     {
         inCode->setCurrentText(QStringLiteral("字符串")); // no conversion while clearing
-        input->clear();
-        output->clear();
+        des.input->clear();
+        des.output->clear();
         inCode->setCurrentText(inCodeText);
         outCode->setCurrentText(QStringLiteral("十六进制"));
-        output->clear();
+        des.output->clear();
         outCode->setCurrentText(outCodeText);
         (useTriple ? triple : single)->click();
         settle();
@@ -84,39 +64,16 @@ struct Page
 
     void paste()
     {
-        QTextCursor cursor = input->textCursor();
+        QTextCursor cursor = des.input->textCursor();
         cursor.movePosition(QTextCursor::End);
-        input->setTextCursor(cursor);
-        input->insertPlainText(clipboard);
+        des.input->setTextCursor(cursor);
+        des.input->insertPlainText(clipboard);
     }
 };
 
-QString randomText(qsizetype n)
-{
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QRandomGenerator random(7);
-    QString s(n, Qt::Uninitialized);
-    for (qsizetype i = 0; i < n; ++i)
-        s[i] = QLatin1Char(alphabet[random.bounded(62)]);
-    return s;
-}
-
 QString spacedHexOfSize(qsizetype n)
 {
-    QByteArray bytes(n / 3 + 1, '\0');
-    QRandomGenerator random(11);
-    for (char &c : bytes)
-        c = char(random.bounded(256));
-    return QString::fromLatin1(bytes.toHex(' ').toUpper()).left(n).trimmed();
-}
-
-// On a shared machine wall time counts other programs' turns too; the GUI
-// thread's CPU time is what the user would wait for on a machine of its own.
-double threadCpuMs()
-{
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+    return QString::fromLatin1(randomBytes(n / 3 + 1, 11).toHex(' ').toUpper()).left(n).trimmed();
 }
 
 struct Action
@@ -133,7 +90,7 @@ const QString b64 = QStringLiteral("base64");
 void encryptedInput(Page &p, qsizetype n, bool useTriple, const QString &outCodeText)
 {
     p.reset(str, outCodeText, useTriple);
-    p.input->setPlainText(randomText(n));
+    p.des.input->setPlainText(randomText(n, 7));
     p.settle();
 }
 
@@ -141,10 +98,10 @@ void encryptedInput(Page &p, qsizetype n, bool useTriple, const QString &outCode
 void cipherTextInput(Page &p, qsizetype n, bool useTriple)
 {
     encryptedInput(p, n, useTriple, hex);
-    p.encrypt->click();
-    const QString cipher = p.output->toPlainText();
+    p.des.encrypt->click();
+    const QString cipher = p.des.output->toPlainText();
     p.reset(hex, hex, useTriple);
-    p.input->setPlainText(cipher);
+    p.des.input->setPlainText(cipher);
     p.settle();
 }
 
@@ -154,7 +111,7 @@ std::vector<Action> actions()
         {"paste, string input code",
          [](Page &p, qsizetype n) {
              p.reset(str, hex, false);
-             p.clipboard = randomText(n);
+             p.clipboard = randomText(n, 7);
          },
          [](Page &p, qsizetype) { p.paste(); }},
         {"paste, hex input code",
@@ -164,42 +121,42 @@ std::vector<Action> actions()
          },
          [](Page &p, qsizetype) { p.paste(); }},
         {"DES encrypt to hex", [](Page &p, qsizetype n) { encryptedInput(p, n, false, hex); },
-         [](Page &p, qsizetype) { p.encrypt->click(); }},
+         [](Page &p, qsizetype) { p.des.encrypt->click(); }},
         {"DES encrypt to Base64", [](Page &p, qsizetype n) { encryptedInput(p, n, false, b64); },
-         [](Page &p, qsizetype) { p.encrypt->click(); }},
+         [](Page &p, qsizetype) { p.des.encrypt->click(); }},
         {"3DES encrypt to hex", [](Page &p, qsizetype n) { encryptedInput(p, n, true, hex); },
-         [](Page &p, qsizetype) { p.encrypt->click(); }},
+         [](Page &p, qsizetype) { p.des.encrypt->click(); }},
         {"3DES encrypt to Base64", [](Page &p, qsizetype n) { encryptedInput(p, n, true, b64); },
-         [](Page &p, qsizetype) { p.encrypt->click(); }},
+         [](Page &p, qsizetype) { p.des.encrypt->click(); }},
         {"DES decrypt of that hex", [](Page &p, qsizetype n) { cipherTextInput(p, n, false); },
-         [](Page &p, qsizetype) { p.decrypt->click(); }},
+         [](Page &p, qsizetype) { p.des.decrypt->click(); }},
         {"3DES decrypt of that hex", [](Page &p, qsizetype n) { cipherTextInput(p, n, true); },
-         [](Page &p, qsizetype) { p.decrypt->click(); }},
+         [](Page &p, qsizetype) { p.des.decrypt->click(); }},
         {"input code string -> hex",
          [](Page &p, qsizetype n) {
              p.reset(str, hex, false);
-             p.input->setPlainText(randomText(n));
+             p.des.input->setPlainText(randomText(n, 7));
              p.settle();
          },
          [](Page &p, qsizetype) { p.inCode->setCurrentText(hex); }},
         {"input code hex -> string",
          [](Page &p, qsizetype n) {
              p.reset(hex, hex, false);
-             p.input->setPlainText(spacedHexOfSize(n));
+             p.des.input->setPlainText(spacedHexOfSize(n));
              p.settle();
          },
          [](Page &p, qsizetype) { p.inCode->setCurrentText(str); }},
         {"output code hex -> Base64",
          [](Page &p, qsizetype n) {
              encryptedInput(p, n, false, hex);
-             p.encrypt->click();
+             p.des.encrypt->click();
              p.settle();
          },
          [](Page &p, qsizetype) { p.outCode->setCurrentText(b64); }},
         {"output code Base64 -> hex",
          [](Page &p, qsizetype n) {
              encryptedInput(p, n, false, b64);
-             p.encrypt->click();
+             p.des.encrypt->click();
              p.settle();
          },
          [](Page &p, qsizetype) { p.outCode->setCurrentText(hex); }},
@@ -210,8 +167,7 @@ std::vector<Action> actions()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    preferOffscreen();
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     std::vector<qsizetype> sizes = {64 * 1024, 1024 * 1024, 4 * 1024 * 1024};
@@ -224,22 +180,10 @@ int main(int argc, char **argv)
 
     // Every input here is valid; a message box would mean a broken run.
     int boxesSeen = 0;
-    QTimer boxCloser;
-    QObject::connect(&boxCloser, &QTimer::timeout, [&boxesSeen] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            ++boxesSeen;
-            std::fprintf(stderr, "unexpected message box: %s\n", qPrintable(box->text()));
-            box->done(QMessageBox::Ok);
-        }
-    });
-    boxCloser.start(0);
+    MessageBoxAnswerer boxes;
 
     Page page;
 
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
     const auto printTable = [&sizes](const char *title,
                                      const std::vector<std::vector<double>> &rows,
                                      const std::vector<Action> &list) {
@@ -267,22 +211,21 @@ int main(int argc, char **argv)
     for (const Action &action : list) {
         std::vector<double> wallMedians, cpuMedians;
         for (qsizetype size : sizes) {
-            std::vector<double> wall, cpu;
-            for (int r = 0; r < runs; ++r) {
-                action.prepare(page, size);
-                QElapsedTimer timer;
-                timer.start();
-                const double cpuStart = threadCpuMs();
-                action.run(page, size);
-                page.settle();
-                cpu.push_back(threadCpuMs() - cpuStart);
-                wall.push_back(double(timer.nsecsElapsed()) / 1e6);
-            }
-            wallMedians.push_back(median(wall));
-            cpuMedians.push_back(median(cpu));
+            const Timing t = timeIt(
+                runs, [&] { action.prepare(page, size); },
+                [&] {
+                    action.run(page, size);
+                    page.settle();
+                });
+            wallMedians.push_back(t.wall);
+            cpuMedians.push_back(t.cpu);
         }
         wallRows.push_back(wallMedians);
         cpuRows.push_back(cpuMedians);
+        for (const SeenBox &box : boxes.take()) {
+            ++boxesSeen;
+            std::fprintf(stderr, "unexpected message box: %s\n", qPrintable(box.text));
+        }
         std::fprintf(stderr, "done: %s\n", action.name);
     }
     printTable("Wall time, median of runs:", wallRows, list);
@@ -290,6 +233,7 @@ int main(int argc, char **argv)
 
     // Keep the counters' texts alive in the output, so a broken page shows.
     std::printf("\nlast counters: input %s, output %s; unexpected message boxes: %d\n",
-                qPrintable(page.inNum->text()), qPrintable(page.outNum->text()), boxesSeen);
+                qPrintable(page.des.inputCount->text()), qPrintable(page.des.outputCount->text()),
+                boxesSeen);
     return boxesSeen == 0 ? 0 : 1;
 }

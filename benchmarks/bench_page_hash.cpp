@@ -5,46 +5,23 @@
 //   QT_QPA_PLATFORM=offscreen bench_page_hash [runs]
 
 #include "app/mainwindow.h"
+#include "benchsupport.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTextStream>
-#include <QTimer>
 #include <QTreeWidget>
 
-#include <algorithm>
+#include <array>
 #include <functional>
 #include <vector>
 
 namespace {
 
 QTextStream out(stdout);
-
-// Presses OK on every message box that opens (the guard's message).
-class BoxCloser : public QObject
-{
-public:
-    BoxCloser()
-    {
-        timer.setInterval(0);
-        connect(&timer, &QTimer::timeout, this, [] {
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
-                    box->done(QMessageBox::Ok);
-            }
-        });
-        timer.start();
-    }
-
-private:
-    QTimer timer;
-};
 
 // ASCII prose in lines of about 80 characters, `size` bytes.
 QString prose(int size)
@@ -79,19 +56,6 @@ QString spacedHex(int size)
     return text;
 }
 
-void settle(QTextEdit *box)
-{
-    QApplication::processEvents();
-    box->document()->documentLayout()->documentSize();
-    box->viewport()->repaint();
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 struct Page
 {
     MainWindow *window;
@@ -101,19 +65,20 @@ struct Page
     QPushButton *calc;
 };
 
-// Median milliseconds of `action` over `runs` runs, each after `prepare`.
-double timeIt(int runs, const std::function<void()> &prepare, const std::function<void()> &action)
+// One size's texts: prose for the string code, spaced hex for the hex code.
+struct Inputs
 {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        prepare();
-        QElapsedTimer timer;
-        timer.start();
-        action();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    return median(ms);
-}
+    int size;
+    QString text;
+    QString hex;
+};
+
+struct Action
+{
+    const char *name;
+    std::function<void(Page &, const Inputs &)> prepare; // not timed
+    std::function<void(Page &, const Inputs &)> run;     // timed
+};
 
 void paste(QTextEdit *box, const QString &text)
 {
@@ -121,7 +86,58 @@ void paste(QTextEdit *box, const QString &text)
     cursor.movePosition(QTextCursor::End);
     box->setTextCursor(cursor);
     cursor.insertText(text);
-    settle(box);
+    settle({box});
+}
+
+void stringCode(Page &p, const Inputs &)
+{
+    p.code->setCurrentIndex(0);
+    p.input->clear();
+    settle({p.input});
+}
+
+void hexCode(Page &p, const Inputs &)
+{
+    p.input->clear();
+    p.code->setCurrentIndex(1);
+    p.input->clear();
+    settle({p.input});
+}
+
+void hash(Page &p, const Inputs &)
+{
+    p.calc->click();
+    settle({p.result});
+}
+
+void nothing(Page &, const Inputs &) {}
+
+std::vector<Action> actions()
+{
+    return {
+        {"paste text, string code", stringCode,
+         [](Page &p, const Inputs &in) { paste(p.input, in.text); }},
+        {"hash, string code (MD5)", nothing, hash},
+        {"switch string -> hex code",
+         [](Page &p, const Inputs &in) {
+             p.code->setCurrentIndex(0);
+             p.input->setPlainText(in.text.left(in.size / 3)); // becomes ~size characters of hex
+             settle({p.input});
+         },
+         [](Page &p, const Inputs &) {
+             p.code->setCurrentIndex(1);
+             settle({p.input});
+         }},
+        {"paste hex, hex code", hexCode, [](Page &p, const Inputs &in) { paste(p.input, in.hex); }},
+        {"paste hex + 1 bad char, guarded", hexCode,
+         [](Page &p, const Inputs &in) { paste(p.input, in.hex + QLatin1Char('g')); }},
+        {"hash, hex code (MD5)", nothing, hash},
+        {"set text programmatically, string code", stringCode,
+         [](Page &p, const Inputs &in) {
+             p.input->setPlainText(in.text);
+             settle({p.input});
+         }},
+    };
 }
 
 } // namespace
@@ -130,7 +146,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const int runs = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
-    BoxCloser closer;
+    MessageBoxAnswerer boxes; // presses OK on the guard's message
 
     MainWindow window;
     window.show();
@@ -141,81 +157,30 @@ int main(int argc, char *argv[])
               window.findChild<QTextEdit *>(QStringLiteral("txtDecHASH")),
               window.findChild<QComboBox *>(QStringLiteral("cboxInTxtHASH")),
               window.findChild<QPushButton *>(QStringLiteral("btnCalcHASH"))};
-    settle(page.input);
+    settle({page.input});
 
     const int sizes[] = {64 << 10, 1 << 20, 4 << 20};
-    struct Row
-    {
-        QString action;
-        double ms[3];
-    };
-    std::vector<Row> rows(7);
-    rows[0].action = QStringLiteral("paste text, string code");
-    rows[1].action = QStringLiteral("hash, string code (MD5)");
-    rows[2].action = QStringLiteral("switch string -> hex code");
-    rows[3].action = QStringLiteral("paste hex, hex code");
-    rows[4].action = QStringLiteral("paste hex + 1 bad char, guarded");
-    rows[5].action = QStringLiteral("hash, hex code (MD5)");
-    rows[6].action = QStringLiteral("set text programmatically, string code");
-
+    const std::vector<Action> list = actions();
+    std::vector<std::array<double, 3>> ms(list.size());
     for (int s = 0; s < 3; ++s) {
-        const int size = sizes[s];
-        const QString text = prose(size);
-        const QString hex = spacedHex(size);
-
-        auto stringCode = [&] {
-            page.code->setCurrentIndex(0);
-            page.input->clear();
-            settle(page.input);
-        };
-        auto hexCode = [&] {
-            page.input->clear();
-            page.code->setCurrentIndex(1);
-            page.input->clear();
-            settle(page.input);
-        };
-
-        rows[0].ms[s] = timeIt(runs, stringCode, [&] { paste(page.input, text); });
-        rows[1].ms[s] = timeIt(
-            runs, [] {},
-            [&] {
-                page.calc->click();
-                settle(page.result);
-            });
-        rows[2].ms[s] = timeIt(
-            runs,
-            [&] {
-                page.code->setCurrentIndex(0);
-                page.input->setPlainText(text.left(size / 3)); // becomes ~size characters of hex
-                settle(page.input);
-            },
-            [&] {
-                page.code->setCurrentIndex(1);
-                settle(page.input);
-            });
-        rows[3].ms[s] = timeIt(runs, hexCode, [&] { paste(page.input, hex); });
-        rows[4].ms[s] = timeIt(runs, hexCode, [&] { paste(page.input, hex + QLatin1Char('g')); });
-        rows[5].ms[s] = timeIt(
-            runs, [] {},
-            [&] {
-                page.calc->click();
-                settle(page.result);
-            });
-        rows[6].ms[s] = timeIt(runs, stringCode, [&] {
-            page.input->setPlainText(text);
-            settle(page.input);
-        });
+        const Inputs inputs{sizes[s], prose(sizes[s]), spacedHex(sizes[s])};
+        for (std::size_t a = 0; a < list.size(); ++a) {
+            const Action &action = list[a];
+            const auto prepare = [&] { action.prepare(page, inputs); };
+            ms[a][s] = timeIt(runs, prepare, [&] { action.run(page, inputs); }).wall;
+        }
     }
 
     out << "Hash page, real window (offscreen), median of " << runs << " runs, ms\n\n"
         << "| action | 64 KiB | 1 MiB | 4 MiB | 4 MiB / 1 MiB |\n|---|---|---|---|---|\n";
     bool met = true;
-    for (const Row &row : rows) {
-        const double ratio = row.ms[2] / row.ms[1];
-        met = met && row.ms[0] < 100 && row.ms[1] < 2000 && ratio <= 4.5;
-        out << "| " << row.action << " | " << QString::number(row.ms[0], 'f', 1) << " | "
-            << QString::number(row.ms[1], 'f', 1) << " | " << QString::number(row.ms[2], 'f', 1)
-            << " | " << QString::number(ratio, 'f', 2) << " |\n";
+    for (std::size_t a = 0; a < list.size(); ++a) {
+        const std::array<double, 3> &row = ms[a];
+        const double ratio = row[2] / row[1];
+        met = met && row[0] < 100 && row[1] < 2000 && ratio <= 4.5;
+        out << "| " << list[a].name << " | " << QString::number(row[0], 'f', 1) << " | "
+            << QString::number(row[1], 'f', 1) << " | " << QString::number(row[2], 'f', 1) << " | "
+            << QString::number(ratio, 'f', 2) << " |\n";
     }
     out << "\ntargets (64 KiB < 100 ms, 1 MiB < 2 s, 4 MiB <= 4.5 x 1 MiB): "
         << (met ? "met" : "MISSED") << "\n";
