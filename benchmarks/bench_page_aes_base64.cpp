@@ -469,8 +469,9 @@ int main(int argc, char **argv)
             const Action &action = list[a];
             if (action.before)
                 action.before(pages);
-            const Timing t = timeAfterEvents(
-                runs, [&] { action.prepare(pages); }, [&] { action.run(pages); });
+            const auto prepare = [&] { action.prepare(pages); };
+            const auto run = [&] { action.run(pages); };
+            const Timing t = timeAfterEvents(runs, prepare, run);
             record(rows[a], size, t, action.after(pages), pages.boxSize);
         }
         pages.inCode64->setCurrentIndex(0);
