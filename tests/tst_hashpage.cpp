@@ -623,6 +623,11 @@ void TestHashPage::modificationTimeInSystemLocale_data()
 
 void TestHashPage::modificationTimeInSystemLocale()
 {
+#ifdef Q_OS_WIN
+    // There the user's locale comes from the user's settings (under Wine
+    // from the host's own locales), and qt4TextDates covers the names.
+    QSKIP("Windows does not take the locale from the environment");
+#endif
     QFETCH(QString, locale);
     QFETCH(QString, line);
     QProcess child;
