@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <iterator>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
