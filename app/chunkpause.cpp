@@ -5,8 +5,9 @@
 #include <atomic>
 
 #ifdef Q_OS_WIN
-#include <timeapi.h>
 #include <windows.h>
+// (After windows.h, which declares the types it uses.)
+#include <timeapi.h>
 
 // Defined by newer Windows headers than some MinGW releases ship.
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
