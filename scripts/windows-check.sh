@@ -53,6 +53,9 @@ start_display() {
 make_prefix() {
     export WINEPREFIX=$CHECK_DIR/wineprefix WINEDEBUG=-all LANG=C.UTF-8
     wine_ wineboot --init >/dev/null 2>&1 || return 1
+    # Windows 10, as Qt 6 and the program's users have it, rather than the
+    # Windows 7 that Debian's Wine says it is by default.
+    wine_ reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 || return 1
     local font=/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc face
     [ -f "$font" ] || {
         echo "$font is missing (fonts-noto-cjk)" >&2
