@@ -205,17 +205,18 @@ check_portable() {
 # that Windows offers, set as its display settings set it.
 check_scales() {
     echo "-- the scale test on the windows platform at every display scale"
-    local test=$OUT/tests/tst_scale.exe compiler dirs dll dpi scale log
+    local test=$OUT/tst_scale.exe dirs dpi scale log
     [ -f "$test" ] || {
         echo "$test is missing" >&2
         return 1
     }
     # The DLLs the test loads where they were built, as CTest finds them.
-    compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$OUT/CMakeCache.txt")
-    dirs=$CIPHERBENCH_WINDOWS_QT/bin
-    for dll in libstdc++-6.dll libwinpthread-1.dll; do
-        dirs+=:$(dirname "$("$compiler" -print-file-name=$dll)")
-    done
+    dirs=$(grep -o 'CIPHERBENCH_WINE_DLL_DIRS=[^;"]*' "$OUT/tests/CTestTestfile.cmake" | head -n 1)
+    dirs=${dirs#*=}
+    [ -n "$dirs" ] || {
+        echo "no DLL folders in $OUT/tests/CTestTestfile.cmake" >&2
+        return 1
+    }
     for dpi in 96 120 144 168 192; do
         scale=$(awk "BEGIN { print $dpi / 96 }")
         set_scale "$dpi" || return 1
