@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/errorbox.h"
+#include "app/filedetails.h"
 #include "app/readfile.h"
 #include "app/textboxes.h"
 #include "codec/codec.h"
@@ -10,6 +11,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -195,7 +197,9 @@ void MainWindow::on_btnFileHASH_clicked()
 
     QFileDialog dialog(this);
     dialog.setWindowTitle(tr("打开文件"));
-    dialog.setDirectory(QStringLiteral("."));
+    // The process's current folder, as an absolute path: the native dialog
+    // does not resolve "." and would open elsewhere.
+    dialog.setDirectory(QDir::currentPath());
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setViewMode(QFileDialog::Detail);
     if (dialog.exec() != QDialog::Accepted)
@@ -275,9 +279,11 @@ void MainWindow::prgFileHASHFinsh(QByteArray ba)
         return;
 
     const QFileInfo info(filePathHASH);
-    const QString text = tr("文件：") + filePathHASH + QLatin1Char('\n') + tr("大小：") +
-                         QString::number(info.size(), 10) + tr(" 字节") + QLatin1Char('\n') +
-                         tr("修改时间：") + info.lastModified().toString(Qt::TextDate) +
+    // The path as the platform writes it, the time as the toolkit's text
+    // date showed it in the user's language.
+    const QString text = tr("文件：") + QDir::toNativeSeparators(filePathHASH) + QLatin1Char('\n') +
+                         tr("大小：") + QString::number(info.size(), 10) + tr(" 字节") +
+                         QLatin1Char('\n') + tr("修改时间：") + qt4TextDate(info.lastModified()) +
                          QLatin1Char('\n');
     ui->txtEncHASH->clear();
     ui->txtEncHASH->setPlainText(text);

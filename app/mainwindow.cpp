@@ -1,16 +1,21 @@
 #include "app/mainwindow.h"
 
 #include "app/errorbox.h"
+#include "app/screenfit.h"
 #include "app/textboxes.h"
 #include "ui_mainwindow.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <QWindow>
 
 namespace {
 
@@ -36,6 +41,9 @@ const StatusPair statusPairs[] = {
 
 constexpr int statusTimeoutMs = 2000;
 
+// The window's size as designed, in logical pixels.
+constexpr QSize designedSize(800, 600);
+
 QByteArray qtUtf8(const QString &text)
 {
     return text.toUtf8();
@@ -60,6 +68,7 @@ MainWindow::MainWindow(QWidget *parent)
     initDESPage();
     initBase64Page();
     initHashPage();
+    initScreenFit();
 }
 
 MainWindow::~MainWindow()
@@ -178,7 +187,7 @@ void MainWindow::initMainWindow()
     ui->tabWidget->setCurrentIndex(0);
 
     initStatusBar();
-    setFixedSize(800, 600);
+    setFixedSize(designedSize);
     initAlgorithmIndex();
 }
 
@@ -229,6 +238,70 @@ void MainWindow::initStatusBar()
     link->setText(tr("<a href=\"%1\">我的故乡</a>").arg(QString::fromLatin1(homePageUrl)));
     link->setOpenExternalLinks(true);
     bar->addPermanentWidget(link, 0);
+}
+
+// What keeps every page whole at the display scale the window meets
+// (screenfit.h); the sizes themselves are taken when it is shown.
+void MainWindow::initScreenFit()
+{
+    for (QComboBox *combo : ui->tabWidget->findChildren<QComboBox *>())
+        refreshComboMinimum(combo);
+    for (QLineEdit *edit : ui->tabWidget->findChildren<QLineEdit *>()) {
+        if (!edit->text().isEmpty())
+            wholeLineEdits.append({edit, edit->text()});
+    }
+    // A taller note may ask for more than a window already fitted gives.
+    new NoteHeight(ui->textBrowser, [this] {
+        if (isVisible())
+            fitToScreen();
+    });
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // A window restored from the task bar is where it was left.
+    if (event->spontaneous())
+        return;
+    fitToScreen();
+    if (!screenWatched && windowHandle()) {
+        screenWatched = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, &MainWindow::fitToScreen);
+    }
+}
+
+// The designed size where the screen's work area holds it, else the size
+// the area leaves (the text boxes give up their height first), never less
+// than what shows every page whole; and the title bar inside the work area.
+// A window too tall for the area could not be dragged up far enough to show
+// its bottom, since its title bar cannot leave the screen, so it is made
+// smaller rather than left to be moved.
+void MainWindow::fitToScreen()
+{
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    for (const auto &[edit, text] : std::as_const(wholeLineEdits))
+        edit->setMinimumWidth(lineEditWidthFor(edit, text));
+
+    const QRect area = screen->availableGeometry();
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const int room = designedSize.boundedTo(area.size().shrunkBy(frame)).width();
+    // The IV hint keeps its one line wherever the AES page has room for it.
+    ui->label_10->setWordWrap(false);
+    settleLayouts(ui->label_10);
+    if (minimumSizeHint().width() > room) {
+        ui->label_10->setWordWrap(true);
+        settleLayouts(ui->label_10);
+    }
+    const QSize fitted = fittedWindowSize(designedSize, minimumSizeHint(), area, frame);
+    if (fitted != size() || fitted != minimumSize() || fitted != maximumSize())
+        setFixedSize(fitted);
+
+    const QRect outer(frameGeometry().topLeft(), size().grownBy(frame));
+    const QPoint to = reachableFramePosition(outer, area);
+    if (to != outer.topLeft())
+        move(to);
 }
 
 void MainWindow::initAlgorithmIndex()

@@ -5,15 +5,18 @@
 #include "app/textboxes.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMainWindow>
 #include <QMap>
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 class QAbstractButton;
 class QButtonGroup;
 class QLabel;
+class QLineEdit;
 class QMimeData;
 class QTextEdit;
 class QTreeWidgetItem;
@@ -43,6 +46,9 @@ public:
 
     // Where the "我的故乡" link in the status bar leads.
     static const char *const homePageUrl;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private slots:
     void on_txtEncAES_textChanged();
@@ -88,6 +94,8 @@ private:
     void initStatusBar();
     void initAlgorithmIndex();
     void initCounterRows();
+    void initScreenFit();
+    void fitToScreen();
     void initRadioGroup(QButtonGroup *&group, QAbstractButton *first, QAbstractButton *second,
                         const QLabel *caption, void (MainWindow::*update)(),
                         void (MainWindow::*clicked)(QAbstractButton *));
@@ -169,6 +177,9 @@ private:
     QString filePathHASH;
     QByteArray fileDigestHASH;
     QButtonGroup *textTypeGroupHASH = nullptr;
+    // The line edits whose start-up text is kept whole, with that text.
+    QList<std::pair<QLineEdit *, QString>> wholeLineEdits;
+    bool screenWatched = false;
 
     CounterRow encRowAES;
     CounterRow decRowAES;

@@ -1,10 +1,14 @@
 #ifndef CIPHERBENCH_APP_READFILE_H
 #define CIPHERBENCH_APP_READFILE_H
 
+#include "app/chunkpause.h"
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QString>
 #include <QThread>
+
+#include <atomic>
 
 // Reads one file in chunks on its own thread and hashes it, reporting
 // progress as it goes. The owner sets fileName and hashAlgorithm while the
@@ -32,6 +36,9 @@ public:
     QString fileName;
     QCryptographicHash::Algorithm hashAlgorithm = QCryptographicHash::Md5;
 
+    // The timer that paced the last load that opened its file.
+    ChunkPause::Timer lastPauseTimer() const { return lastTimer; }
+
 signals:
     void PrgRangeSignal(int range);
     void PrgValueSignal(int value);
@@ -39,6 +46,9 @@ signals:
 
 protected:
     void run() override;
+
+private:
+    std::atomic<ChunkPause::Timer> lastTimer{ChunkPause::Timer::Sleep};
 };
 
 #endif

@@ -1,7 +1,11 @@
 # The Windows build as a user meets it, under Wine on a private Xvfb: the
 # window from the unpacked zip (in a folder whose name is Chinese), each of
-# the four pages saved as a picture; then a silent install, the installed
-# program's window, a silent uninstall that must leave nothing behind.
+# the four pages saved as a picture at 100 %, 125 % and 150 % display scale;
+# the scale test on Windows' own platform at every scale from 100 % to
+# 200 %; the installer's pages as a user clicks through them; then a silent
+# install, the installed program's window, a silent uninstall that must leave
+# nothing behind. Every window is closed as a user closes it (Alt+F4), and
+# the program must then end with status 0.
 # Sourced by windows.sh, which sets OUT, ZIP, SETUP and PORTABLE_NAME.
 # shellcheck shell=bash
 
@@ -26,7 +30,8 @@ check_cleanup() {
 
 start_display() {
     local fd_file=$CHECK_DIR/display
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" 2>"$CHECK_DIR/xvfb.log" &
+    # As large as a laptop's 2560x1600: the window fits it at 200 %.
+    Xvfb -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$fd_file" 2>"$CHECK_DIR/xvfb.log" &
     CHECK_XVFB_PID=$!
     local _
     for _ in $(seq 50); do
@@ -43,10 +48,14 @@ start_display() {
 
 # A fresh prefix in which the CJK font Debian ships is a Windows font, and
 # the faces Qt and Windows ask for by name (the UI font, the Chinese UI
-# fonts) resolve to it rather than to a serif fallback.
+# fonts, and 宋体, SimSun's Chinese name, which NSIS's Chinese pages ask for)
+# resolve to it rather than to a serif fallback or to boxes.
 make_prefix() {
     export WINEPREFIX=$CHECK_DIR/wineprefix WINEDEBUG=-all LANG=C.UTF-8
     wine_ wineboot --init >/dev/null 2>&1 || return 1
+    # Windows 10, as Qt 6 and the program's users have it, rather than the
+    # Windows 7 that Debian's Wine says it is by default.
+    wine_ reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 || return 1
     local font=/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc face
     [ -f "$font" ] || {
         echo "$font is missing (fonts-noto-cjk)" >&2
@@ -55,27 +64,74 @@ make_prefix() {
     cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
     wine_ reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Noto Sans CJK SC (TrueType)' \
         /t REG_SZ /d NotoSansCJK-Regular.ttc /f >/dev/null 2>&1 || return 1
-    for face in Tahoma 'MS Shell Dlg' 'MS Shell Dlg 2' 'Segoe UI' 'Microsoft YaHei' 'Microsoft YaHei UI' SimSun; do
+    for face in Tahoma 'MS Shell Dlg' 'MS Shell Dlg 2' 'Segoe UI' 'Microsoft YaHei' 'Microsoft YaHei UI' SimSun 宋体; do
         wine_ reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
             /d 'Noto Sans CJK SC' /f >/dev/null 2>&1 || return 1
     done
 }
 
-# show_window EXE SHOTS_PREFIX: starts the program, waits for its window,
-# saves it (each page, when asked), then closes it.
-show_window() {
-    local exe=$1 shots=$2 started=$SECONDS wid=
-    (cd "$(dirname "$exe")" && exec /usr/lib/wine/wine64 "$(basename "$exe")") >"$CHECK_DIR/program.log" 2>&1 &
-    local program=$!
+# The display scale of the prefix's programs, as Windows' display settings
+# set it: dots per inch, 96 being 100 %. Programs read it when they start, so
+# none may be running.
+set_scale() {
+    /usr/lib/wine/wineserver -w
+    wine_ reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 &&
+        /usr/lib/wine/wineserver -w
+}
+
+# wait_window PID TITLE_REGEX: the first visible window so named, while the
+# process PID lives; nothing after WINDOW_SECONDS.
+wait_window() {
+    local pid=$1 title=$2 started=$SECONDS wid=
     while [ $((SECONDS - started)) -lt "$WINDOW_SECONDS" ]; do
-        wid=$(xdotool search --onlyvisible --name "^$WINDOW_TITLE\$" 2>/dev/null | head -n 1)
+        wid=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
         [ -n "$wid" ] && break
-        kill -0 "$program" 2>/dev/null || break
+        kill -0 "$pid" 2>/dev/null || break
         sleep 0.5
     done
+    echo "$wid"
+}
+
+# close_window WID PID: closes the window as a user does, with Alt+F4 (which
+# Windows turns into the window's WM_CLOSE), and waits for the process:
+# it must end by itself, with status 0. A process that does not is ended,
+# and the check fails.
+close_window() {
+    local wid=$1 pid=$2 _
+    xdotool windowfocus --sync "$wid" 2>/dev/null
+    xdotool key --window "$wid" alt+F4
+    for _ in $(seq 40); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.25
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "the program did not end within 10 s of Alt+F4" >&2
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+        return 1
+    fi
+    local status=0
+    wait "$pid" || status=$?
+    if [ "$status" -ne 0 ]; then
+        echo "the program ended with status $status after Alt+F4" >&2
+        return 1
+    fi
+    echo "closed with Alt+F4; the program ended with status 0"
+}
+
+# show_window EXE SHOTS [PAGES_PREFIX]: starts the program, waits for its
+# window, saves it (SHOTS "pages": each page, as PAGES_PREFIX-<page>.png),
+# then closes it.
+show_window() {
+    local exe=$1 shots=$2 prefix=${3:-window} started=$SECONDS wid=
+    (cd "$(dirname "$exe")" && exec /usr/lib/wine/wine64 "$(basename "$exe")") >"$CHECK_DIR/program.log" 2>&1 &
+    local program=$!
+    wid=$(wait_window "$program" "^$WINDOW_TITLE\$")
     if [ -z "$wid" ]; then
         echo "no window titled \"$WINDOW_TITLE\" within ${WINDOW_SECONDS} s; the program said:" >&2
         tail -n 20 "$CHECK_DIR/program.log" >&2
+        kill "$program" 2>/dev/null
+        wait "$program" 2>/dev/null
         return 1
     fi
     echo "the window \"$WINDOW_TITLE\" is shown ($((SECONDS - started)) s after the start)"
@@ -83,44 +139,39 @@ show_window() {
     local geometry
     geometry=$(xdotool getwindowgeometry "$wid" | sed -n 's/.*Geometry: //p')
     echo "its size: $geometry"
+    local saved=0
     if [ "$shots" = pages ]; then
-        save_pages "$wid" || return 1
+        save_pages "$wid" "$prefix" || saved=1
     else
         import -window "$wid" "$OUT/$shots.png" && echo "saved $OUT/$shots.png"
     fi
-    xdotool windowclose "$wid" 2>/dev/null || xdotool key --window "$wid" alt+F4
-    local _
-    for _ in $(seq 40); do
-        kill -0 "$program" 2>/dev/null || break
-        sleep 0.25
-    done
-    kill "$program" 2>/dev/null
-    wait "$program" 2>/dev/null
+    close_window "$wid" "$program" || return 1
     /usr/lib/wine/wineserver -w
+    return $saved
 }
 
 # The tree is the way between pages: its rows are three groups with their
 # entries, and the keyboard walks them: AES, 3DES, MD5 and Base64 are rows
 # 2, 3, 5 and 8.
 save_pages() {
-    local wid=$1
+    local wid=$1 prefix=$2
     xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
     # A click in the tree's empty lower part gives it the keyboard.
     xdotool mousemove --window "$wid" 90 400 click 1
     sleep 0.5
     xdotool key --window "$wid" Home Down
     sleep 1
-    import -window "$wid" "$OUT/window-aes.png" || return 1
+    import -window "$wid" "$OUT/$prefix-aes.png" || return 1
     xdotool key --window "$wid" Down
     sleep 1
-    import -window "$wid" "$OUT/window-des.png" || return 1
+    import -window "$wid" "$OUT/$prefix-des.png" || return 1
     xdotool key --window "$wid" Down Down
     sleep 1
-    import -window "$wid" "$OUT/window-hash.png" || return 1
+    import -window "$wid" "$OUT/$prefix-hash.png" || return 1
     xdotool key --window "$wid" Down Down Down
     sleep 1
-    import -window "$wid" "$OUT/window-base64.png" || return 1
-    echo "saved $OUT/window-aes.png, window-des.png, window-hash.png, window-base64.png"
+    import -window "$wid" "$OUT/$prefix-base64.png" || return 1
+    echo "saved $OUT/$prefix-aes.png, $prefix-des.png, $prefix-hash.png, $prefix-base64.png"
 }
 
 # The portable folder, unpacked where a user might put it, must run from
@@ -132,7 +183,15 @@ check_portable() {
     unzip -q "$ZIP" -d "$folder" || return 1
     local before after
     before=$(cd "$folder" && find . | sort)
-    show_window "$folder/$PORTABLE_NAME/cipherbench.exe" pages || return 1
+    show_window "$folder/$PORTABLE_NAME/cipherbench.exe" pages window || return 1
+    # The scales of many laptops' displays.
+    local dpi
+    for dpi in 120 144; do
+        echo "-- at $((dpi * 100 / 96)) % (LogPixels $dpi)"
+        set_scale "$dpi" || return 1
+        show_window "$folder/$PORTABLE_NAME/cipherbench.exe" pages "window-$((dpi * 100 / 96))" || return 1
+    done
+    set_scale 96 || return 1
     after=$(cd "$folder" && find . | sort)
     if [ "$before" != "$after" ]; then
         echo "the program wrote beside itself:" >&2
@@ -140,6 +199,108 @@ check_portable() {
         return 1
     fi
     echo "nothing was written in the folder"
+}
+
+# The scale test on Windows' own platform: the pages at each display scale
+# that Windows offers, set as its display settings set it.
+check_scales() {
+    echo "-- the scale test on the windows platform at every display scale"
+    local test=$OUT/tst_scale.exe dirs dpi scale log
+    [ -f "$test" ] || {
+        echo "$test is missing" >&2
+        return 1
+    }
+    # The DLLs the test loads where they were built, as CTest finds them.
+    dirs=$(grep -o 'CIPHERBENCH_WINE_DLL_DIRS=[^;"]*' "$OUT/tests/CTestTestfile.cmake" | head -n 1)
+    dirs=${dirs#*=}
+    [ -n "$dirs" ] || {
+        echo "no DLL folders in $OUT/tests/CTestTestfile.cmake" >&2
+        return 1
+    }
+    for dpi in 96 120 144 168 192; do
+        scale=$(awk "BEGIN { print $dpi / 96 }")
+        set_scale "$dpi" || return 1
+        log=$CHECK_DIR/scale-$dpi.log
+        if ! CIPHERBENCH_WINE_DLL_DIRS=$dirs QT_QPA_PLATFORM=windows CIPHERBENCH_EXPECTED_SCALE=$scale \
+            QT_FORCE_STDERR_LOGGING=1 scripts/wine-exec.sh "$test" pagesWhole >"$log" 2>&1; then
+            echo "at $((dpi * 100 / 96)) % (LogPixels $dpi) the pages are not whole:" >&2
+            grep -v '^PASS' "$log" >&2
+            return 1
+        fi
+        echo "  $((dpi * 100 / 96)) % (LogPixels $dpi): $(grep -c '^PASS   : TestScale::pagesWhole(' "$log") page states whole; $(grep '^Totals:' "$log")"
+    done
+    set_scale 96
+}
+
+# The installer as a user meets it: each page saved as a picture, the
+# default choices taken, and at the end the program it starts, closed again.
+# The silent uninstaller then leaves the prefix as it was.
+check_installer_pages() {
+    echo "-- the installer's pages, clicked through"
+    local installed
+    installed=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Cipherbench
+    wine_ "$PWD/$SETUP" >"$CHECK_DIR/setup.log" 2>&1 &
+    local installer=$! wid _
+    wid=$(wait_window "$installer" '安装')
+    [ -n "$wid" ] || {
+        echo "no installer window within ${WINDOW_SECONDS} s" >&2
+        return 1
+    }
+    sleep 2
+    echo "the installer's window: \"$(xdotool getwindowname "$wid")\""
+    # The folder page; its default button installs, and the files' page
+    # moves on to the finish page by itself once the uninstaller is written.
+    xdotool windowfocus --sync "$wid" 2>/dev/null
+    import -window "$wid" "$OUT/installer-directory.png" || return 1
+    xdotool key --window "$wid" Return
+    for _ in $(seq 120); do
+        [ -f "$installed/uninstall.exe" ] && break
+        sleep 0.5
+    done
+    sleep 3
+    xdotool windowfocus --sync "$wid" 2>/dev/null
+    import -window "$wid" "$OUT/installer-finish.png" || return 1
+    echo "saved $OUT/installer-directory.png, installer-finish.png"
+    # Its default button closes it and starts the program (the box is
+    # checked by default).
+    xdotool key --window "$wid" Return
+    for _ in $(seq 40); do
+        kill -0 "$installer" 2>/dev/null || break
+        sleep 0.25
+    done
+    if kill -0 "$installer" 2>/dev/null; then
+        echo "the installer did not end after its finish page" >&2
+        return 1
+    fi
+    local status=0
+    wait "$installer" || status=$?
+    [ "$status" -eq 0 ] || {
+        echo "the installer ended with status $status" >&2
+        return 1
+    }
+    # Started by the installer, the program is no child of ours: it is
+    # found by its window and must be gone once Alt+F4 has closed it.
+    wid=$(wait_window $$ "^$WINDOW_TITLE\$")
+    [ -n "$wid" ] || {
+        echo "the finish page did not start the program" >&2
+        return 1
+    }
+    echo "the finish page started the program"
+    sleep 2
+    xdotool windowfocus --sync "$wid" 2>/dev/null
+    xdotool key --window "$wid" alt+F4
+    timeout 30 /usr/lib/wine/wineserver -w || {
+        echo "the program was still running 30 s after Alt+F4" >&2
+        return 1
+    }
+    echo "closed with Alt+F4, and no process of the prefix is left"
+    wine_ "$installed/uninstall.exe" /S >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w
+    [ ! -e "$installed" ] || {
+        echo "the uninstaller left $installed" >&2
+        return 1
+    }
+    echo "installed through its pages, and uninstalled"
 }
 
 check_installer() {
@@ -210,7 +371,8 @@ check_windows_window() {
     local status=0
     (
         trap check_cleanup EXIT
-        start_display && make_prefix && check_portable && check_installer
+        start_display && make_prefix && check_portable && check_scales && check_installer_pages &&
+            check_installer
     ) || status=1
     rm -rf "$CHECK_DIR"
     return $status

@@ -1,6 +1,7 @@
 // The hash page in a real window: text mode, the input code and its guard,
 // and file mode with the worker reading real files.
 
+#include "app/filedetails.h"
 #include "app/mainwindow.h"
 #include "app/readfile.h"
 #include "support/debugcapture.h"
@@ -15,8 +16,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QMimeData>
 #include <QPointer>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -121,13 +124,20 @@ QString sha1Line(const QByteArray &digest)
     return QStringLiteral("SHA1：") + QString::fromLatin1(digest.toHex().toUpper());
 }
 
+// The file's details as the page writes them: the path in the platform's
+// form, the time as Qt 4's text date in the system locale.
 QString information(const QString &path)
 {
     const QFileInfo info(path);
-    return QStringLiteral("文件：") + path + QStringLiteral("\n大小：") +
+    const QString format = qt4DayBeforeMonth() ? QStringLiteral("ddd d. MMM HH:mm:ss yyyy")
+                                               : QStringLiteral("ddd MMM d HH:mm:ss yyyy");
+    return QStringLiteral("文件：") + QDir::toNativeSeparators(path) + QStringLiteral("\n大小：") +
            QString::number(info.size()) + QStringLiteral(" 字节\n修改时间：") +
-           info.lastModified().toString(Qt::TextDate) + QStringLiteral("\n");
+           QLocale::system().toString(info.lastModified(), format) + QStringLiteral("\n");
 }
+
+// A time whose day of the month has one digit, so Qt 4's unpadded day shows.
+const QDateTime modified(QDate(2026, 12, 8), QTime(14, 11, 34));
 
 // A drag from a file manager carrying `urls`, entered and then dropped on
 // `target` as Qt delivers them (to the nearest widget that takes drops);
@@ -172,6 +182,12 @@ private slots:
 
     void fileDialogCancelled();
     void fileDialogChoosesFile();
+    void qt4TextDates_data();
+    void qt4TextDates();
+    void dateOrderOfThePlatform();
+    void modificationTimeInSystemLocale_data();
+    void modificationTimeInSystemLocale();
+    void modificationTimeShown();
     void fileDialogKeepsOnlyQtSettings();
     void loadedDigestShownOnce_data();
     void loadedDigestShownOnce();
@@ -470,12 +486,14 @@ void TestHashPage::fileDialogCancelled()
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
     QFileDialog::ViewMode view = QFileDialog::List;
     QString directory;
+    QString directoryAsGiven;
     QWidget *parent = nullptr;
     whenModal<QFileDialog>([&](QFileDialog *dialog) {
         title = dialog->windowTitle();
         mode = dialog->fileMode();
         view = dialog->viewMode();
         directory = dialog->directory().absolutePath();
+        directoryAsGiven = dialog->directory().path();
         parent = dialog->parentWidget();
         dialog->reject();
     });
@@ -485,6 +503,10 @@ void TestHashPage::fileDialogCancelled()
     QCOMPARE(mode, QFileDialog::ExistingFile);
     QCOMPARE(view, QFileDialog::Detail);
     QCOMPARE(directory, QDir::current().absolutePath());
+    // A native dialog is handed the path as given, and opens a relative one
+    // somewhere else.
+    QVERIFY2(QDir::isAbsolutePath(directoryAsGiven), qPrintable(directoryAsGiven));
+    QCOMPARE(directoryAsGiven, QDir::currentPath());
     QCOMPARE(parent, static_cast<QWidget *>(&window));
 
     QCOMPARE(page.file->text(), chooseFile);
@@ -515,9 +537,133 @@ void TestHashPage::fileDialogChoosesFile()
     QVERIFY(page.waitIdle());
 
     QCOMPARE(page.input->toPlainText(), information(path));
+    const QString pathLine = page.input->toPlainText().section(u'\n', 0, 0);
+#ifdef Q_OS_WIN
+    QVERIFY2(pathLine.contains(u'\\') && !pathLine.contains(u'/'), qPrintable(pathLine));
+#else
+    QCOMPARE(pathLine, QStringLiteral("文件：") + path);
+#endif
     page.calc->click();
     QCOMPARE(page.result->toPlainText(), md5Lines(reference(content, false)));
     QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::qt4TextDates_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<bool>("dayFirst");
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QString>("text");
+
+    const QLocale c(QLocale::C);
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QTest::newRow("C") << c << false << modified << QStringLiteral("Tue Dec 8 14:11:34 2026");
+    QTest::newRow("C, day first (Windows)")
+        << c << true << modified << QStringLiteral("Tue 8. Dec 14:11:34 2026");
+    QTest::newRow("zh_CN") << chinese << false << modified
+                           << QStringLiteral("周二 12月 8 14:11:34 2026");
+    QTest::newRow("two-digit day, midnight")
+        << c << false << QDateTime(QDate(2000, 1, 31), QTime(0, 0, 5))
+        << QStringLiteral("Mon Jan 31 00:00:05 2000");
+    QTest::newRow("year of three digits")
+        << c << false << QDateTime(QDate(999, 6, 1), QTime(23, 59, 59))
+        << QStringLiteral("Sat Jun 1 23:59:59 999");
+    QTest::newRow("invalid time") << c << false << QDateTime() << QString();
+}
+
+void TestHashPage::qt4TextDates()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(bool, dayFirst);
+    QFETCH(QDateTime, time);
+    QFETCH(QString, text);
+    QCOMPARE(qt4TextDate(time, locale, dayFirst), text);
+}
+
+// Qt 4 read the order from Windows itself; Qt's system locale reads the
+// long date format from the same settings, so the two agree.
+void TestHashPage::dateOrderOfThePlatform()
+{
+#ifdef Q_OS_WIN
+    const QString format = QLocale::system().dateFormat(QLocale::LongFormat);
+    const auto dayAt = [&format] {
+        for (qsizetype i = 0; i < format.size(); ++i) {
+            // d or dd is the day of the month; ddd and dddd name the weekday.
+            if (format.at(i) == u'd') {
+                qsizetype run = 1;
+                while (i + run < format.size() && format.at(i + run) == u'd')
+                    ++run;
+                if (run <= 2)
+                    return i;
+                i += run - 1;
+            }
+        }
+        return qsizetype(-1);
+    }();
+    const qsizetype monthAt = format.indexOf(u'M');
+    QVERIFY2(dayAt >= 0 && monthAt >= 0, qPrintable(format));
+    QCOMPARE(qt4DayBeforeMonth(), dayAt < monthAt && format.indexOf(u'y') > dayAt);
+#else
+    QVERIFY(!qt4DayBeforeMonth());
+#endif
+}
+
+// The page's time in the system locale, which a process takes from its
+// environment when it starts: each row is a run of modificationTimeShown()
+// of its own.
+void TestHashPage::modificationTimeInSystemLocale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("C") << QStringLiteral("C")
+                       << QStringLiteral("修改时间：Tue Dec 8 14:11:34 2026");
+    QTest::newRow("zh_CN") << QStringLiteral("zh_CN.UTF-8")
+                           << QStringLiteral("修改时间：周二 12月 8 14:11:34 2026");
+}
+
+void TestHashPage::modificationTimeInSystemLocale()
+{
+#ifdef Q_OS_WIN
+    // There the user's locale comes from the user's settings (under Wine
+    // from the host's own locales), and qt4TextDates covers the names.
+    QSKIP("Windows does not take the locale from the environment");
+#endif
+    QFETCH(QString, locale);
+    QFETCH(QString, line);
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"LC_ALL", "LC_TIME", "LANG"})
+        env.insert(QLatin1String(name), locale);
+    env.insert(QStringLiteral("CIPHERBENCH_EXPECTED_LINE"), line);
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("modificationTimeShown")});
+    QVERIFY(child.waitForFinished(120000));
+    const QString output = QString::fromUtf8(child.readAll());
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+                 output.contains(QLatin1String("PASS   : TestHashPage::modificationTimeShown()")),
+             qPrintable(output));
+}
+
+void TestHashPage::modificationTimeShown()
+{
+    const QString line = qEnvironmentVariable("CIPHERBENCH_EXPECTED_LINE");
+    if (line.isEmpty())
+        QSKIP("run by modificationTimeInSystemLocale, in the locale of one of its rows");
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("dated.bin"), QByteArray("abc"));
+    QVERIFY(!path.isEmpty());
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    }
+    MainWindow window;
+    Page page(window);
+    page.fileMode->click();
+    window.loadFileHASH(path);
+    QVERIFY(page.waitIdle());
+    QCOMPARE(page.input->toPlainText().section(u'\n', 2, 2), line);
 }
 
 void TestHashPage::loadedDigestShownOnce_data()

@@ -6,8 +6,11 @@
 #include "support/testfiles.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QOperatingSystemVersion>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -95,6 +98,8 @@ private slots:
     void interruptedLoadGivesNoDigest();
     void progressShiftFitsAnInt_data();
     void progressShiftFitsAnInt();
+    void pauseTimer_data();
+    void pauseTimer();
 };
 
 void TestReadFile::progressFollowsWholeChunks_data()
@@ -315,6 +320,72 @@ void TestReadFile::progressShiftFitsAnInt()
     // The least shift: one less would not fit.
     if (shift > 0)
         QVERIFY((size >> (shift - 1)) > INT_MAX);
+}
+
+// Which timer paces the chunks, the one preferred and the fallback: on
+// Windows a 1 ms wait needs one or the other (chunkpause.h); the raised
+// resolution is held only while a pause lives, and a load's pause only while
+// the load runs. The time a pause takes is printed, not judged: it is the
+// platform's to keep.
+void TestReadFile::pauseTimer_data()
+{
+    QTest::addColumn<bool>("fallback");
+    QTest::addColumn<int>("timer");
+#ifdef Q_OS_WIN
+    const QOperatingSystemVersion withHighResolution(QOperatingSystemVersion::Windows, 10, 0,
+                                                     17134); // 1803
+    QTest::newRow("preferred") << false
+                               << int(QOperatingSystemVersion::current() >= withHighResolution
+                                          ? ChunkPause::Timer::HighResolution
+                                          : ChunkPause::Timer::RaisedResolution);
+    QTest::newRow("fallback") << true << int(ChunkPause::Timer::RaisedResolution);
+#else
+    QTest::newRow("preferred") << false << int(ChunkPause::Timer::Sleep);
+    QTest::newRow("fallback") << true << int(ChunkPause::Timer::Sleep);
+#endif
+}
+
+void TestReadFile::pauseTimer()
+{
+    QFETCH(bool, fallback);
+    QFETCH(int, timer);
+    const auto expected = ChunkPause::Timer(timer);
+    const int raisedWhileUsed = expected == ChunkPause::Timer::RaisedResolution ? 1 : 0;
+    ChunkPause::forceFallback(fallback);
+    const auto restore = qScopeGuard([] { ChunkPause::forceFallback(false); });
+
+    {
+        ChunkPause pause;
+        QCOMPARE(pause.timer(), expected);
+        QCOMPARE(ChunkPause::raisedResolutions(), raisedWhileUsed);
+        constexpr int pauses = 200;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < pauses; ++i)
+            pause.pause();
+        const double each = double(clock.nsecsElapsed()) / pauses / 1e6;
+        qInfo("%.3f ms a pause", each);
+        // A pause that returns at once is no pacing at all.
+        QVERIFY2(each >= 0.9, qPrintable(QString::number(each)));
+    }
+    QCOMPARE(ChunkPause::raisedResolutions(), 0);
+
+    QTemporaryDir dir;
+    const QString path =
+        writeFile(dir, QStringLiteral("five.bin"), QByteArray(int(5 * ReadFile::chunkSize), 'x'));
+    QVERIFY(!path.isEmpty());
+    ReadFile worker;
+    worker.fileName = path;
+    int raisedDuringLoad = -1;
+    QObject::connect(
+        &worker, &ReadFile::PrgRangeSignal, &worker,
+        [&raisedDuringLoad](int) { raisedDuringLoad = ChunkPause::raisedResolutions(); },
+        Qt::DirectConnection);
+    worker.start();
+    QVERIFY(worker.wait(60000));
+    QCOMPARE(worker.lastPauseTimer(), expected);
+    QCOMPARE(raisedDuringLoad, raisedWhileUsed);
+    QCOMPARE(ChunkPause::raisedResolutions(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestReadFile)
