@@ -174,6 +174,18 @@ save_pages() {
     echo "saved $OUT/$prefix-aes.png, $prefix-des.png, $prefix-hash.png, $prefix-base64.png"
 }
 
+# Our licence and the third-party notices travel with every copy.
+has_licences() {
+    local name
+    for name in LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+        [ -s "$1/$name" ] || {
+            echo "$1 has no $name" >&2
+            return 1
+        }
+    done
+    echo "LICENSE.txt and THIRD-PARTY-NOTICES.txt are in $1"
+}
+
 # The portable folder, unpacked where a user might put it, must run from
 # there and leave the folder as it found it.
 check_portable() {
@@ -181,6 +193,7 @@ check_portable() {
     local folder=$CHECK_DIR/便携版\ 测试
     mkdir -p "$folder"
     unzip -q "$ZIP" -d "$folder" || return 1
+    has_licences "$folder/$PORTABLE_NAME" || return 1
     local before after
     before=$(cd "$folder" && find . | sort)
     show_window "$folder/$PORTABLE_NAME/cipherbench.exe" pages window || return 1
@@ -319,6 +332,7 @@ check_installer() {
         return 1
     }
     echo "installed: $(find "$installed" -type f | wc -l) files in $installed"
+    has_licences "$installed" || return 1
     [ -f "$menu/$WINDOW_TITLE.lnk" ] || {
         echo "no Start-menu entry $menu/$WINDOW_TITLE.lnk" >&2
         return 1
