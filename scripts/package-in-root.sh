@@ -2,7 +2,7 @@
 # Builds the Debian package for another Debian release than this machine's,
 # in a fresh minimal root of that release (run as root): a clean clone of
 # HEAD, scripts/package.sh run there, the package and its .built-with list
-# copied to DIR.
+# copied to DIR (its path is the last line but the clean-up's).
 #
 #   scripts/package-in-root.sh RELEASE DIR        (RELEASE: 12 or 13)
 #

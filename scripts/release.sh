@@ -43,7 +43,8 @@ for release in "${DEBIAN_RELEASES[@]}"; do
     elif [ "$release" = "$DEBIAN_RELEASE" ]; then
         debs+=("$(scripts/package.sh)")
     elif [ "$(id -u)" -eq 0 ]; then
-        debs+=("$(scripts/package-in-root.sh "$release" build/release-debs | tail -n 1)")
+        scripts/package-in-root.sh "$release" build/release-debs >&2
+        debs+=("$(compgen -G "build/release-debs/cipherbench_*~deb${release}_*.deb" | head -n 1)")
     else
         echo "The Debian $release package is built in a clean root of that release, which" \
             "needs root: run $0 as root." >&2
