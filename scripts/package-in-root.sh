@@ -43,9 +43,10 @@ user=${CIPHERBENCH_BUILD_USER:-root}
 
 step "Debian $release package, built in $root as $user"
 log=$CLEANROOT_WORK/deb.log
-# The build's own packages first, as root; tzdata for a TZ other than UTC.
+# The build's own packages first, as root: tzdata for a TZ other than UTC,
+# git for the commit package.sh reads.
 # shellcheck disable=SC2016 # expanded in the root
-if ! cleanroot_run deb 'source scripts/common.sh && ensure_packages "${BUILD_PACKAGES[@]}" file dpkg-dev tzdata' \
+if ! cleanroot_run deb 'source scripts/common.sh && ensure_packages "${BUILD_PACKAGES[@]}" file dpkg-dev tzdata git' \
     >"$log" 2>&1; then
     tail -n 40 "$log" >&2
     echo "could not install the build's packages in the Debian $release root" >&2
