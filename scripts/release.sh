@@ -33,8 +33,10 @@ rm -rf build/release build/release-debs "$OUT"
 debs=()
 for release in "${DEBIAN_RELEASES[@]}"; do
     made=
-    [ -n "${CIPHERBENCH_RELEASE_DEBS:-}" ] &&
-        made=$(compgen -G "$CIPHERBENCH_RELEASE_DEBS/cipherbench_*~deb${release}_*.deb" | head -n 1)
+    if [ -n "${CIPHERBENCH_RELEASE_DEBS:-}" ]; then
+        made=$(compgen -G "$CIPHERBENCH_RELEASE_DEBS/cipherbench_*~deb${release}_*.deb" | head -n 1) ||
+            true # none of this release there
+    fi
     if [ -n "$made" ] && [ -f "$made.built-with" ]; then
         echo "Debian $release package: $made, built already"
         mkdir -p build/release-debs
