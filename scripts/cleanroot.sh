@@ -13,6 +13,7 @@
 CLEANROOT_MIRROR=${CLEANROOT_MIRROR:-http://deb.debian.org/debian}
 CLEANROOT_CACHE=${CLEANROOT_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/cipherbench/cleanroot}
 CLEANROOT_WORK=
+CLEANROOT_BASE=
 # The code names of the releases roots are made of (DEBIAN_RELEASES).
 declare -A CLEANROOT_SUITE_OF=([12]=bookworm [13]=trixie)
 CLEANROOT_REPO=$PWD
@@ -74,8 +75,8 @@ cleanroot_init() {
     ensure_packages "$@"
 }
 
-# cleanroot_base RELEASE: the path of that release's base, bootstrapped once
-# and cached as a tar file: extracting it is seconds, bootstrapping it
+# cleanroot_base RELEASE: sets CLEANROOT_BASE to the path of that release's
+# base, bootstrapped once and cached as a tar file: extracting it is seconds, bootstrapping it
 # minutes. CLEANROOT_REFRESH=1 makes each anew once per run.
 declare -A CLEANROOT_FRESH=()
 cleanroot_base() {
@@ -83,11 +84,11 @@ cleanroot_base() {
     [ -n "$suite" ] || { echo "no Debian $release roots here (only ${DEBIAN_RELEASES[*]})" >&2; exit 1; }
     local tar=$CLEANROOT_CACHE/$suite-minbase.tar
     if [ -s "$tar" ] && { [ "${CLEANROOT_REFRESH:-0}" != 1 ] || [ -n "${CLEANROOT_FRESH[$release]:-}" ]; }; then
-        echo "minimal Debian $release base: $tar (cached)" >&2
-        echo "$tar"
+        echo "minimal Debian $release base: $tar (cached)"
+        CLEANROOT_BASE=$tar
         return 0
     fi
-    step "bootstrapping a minimal Debian $release base (debootstrap --variant=minbase $suite)" >&2
+    step "bootstrapping a minimal Debian $release base (debootstrap --variant=minbase $suite)"
     local base=$CLEANROOT_WORK/base-$suite
     debootstrap --variant=minbase "$suite" "$base" "$CLEANROOT_MIRROR" \
         >"$CLEANROOT_WORK/debootstrap-$suite.log" 2>&1 || {
@@ -99,8 +100,8 @@ cleanroot_base() {
     tar -C "$base" --numeric-owner -cpf "$tar.part" . && mv "$tar.part" "$tar" || exit 1
     rm -rf --one-file-system "$base"
     CLEANROOT_FRESH[$release]=1
-    echo "cached as $tar" >&2
-    echo "$tar"
+    echo "cached as $tar"
+    CLEANROOT_BASE=$tar
 }
 
 # cleanroot_new NAME [RELEASE]: a fresh root of Debian RELEASE (12 unless
@@ -108,11 +109,11 @@ cleanroot_base() {
 # commit in /root/cipherbench.
 cleanroot_new() {
     local root=$CLEANROOT_WORK/$1 release=${2:-12}
-    local commit base
+    local commit
     commit=$(git -C "$CLEANROOT_REPO" rev-parse HEAD) || exit 1
-    base=$(cleanroot_base "$release") || exit 1
+    cleanroot_base "$release"
     step "fresh Debian $release root $root"
-    mkdir "$root" && tar -C "$root" --numeric-owner -xpf "$base" || exit 1
+    mkdir "$root" && tar -C "$root" --numeric-owner -xpf "$CLEANROOT_BASE" || exit 1
     # The root reaches the package archive exactly as this machine does: the
     # same sources, with this machine's release name replaced by the root's,
     # and, where the archive is a fixed snapshot whose Release files are past
