@@ -92,19 +92,25 @@ wait_window() {
     echo "$wid"
 }
 
+# ends_within_10s PID: whether that process of ours has ended within 10 s.
+ends_within_10s() {
+    local _
+    for _ in $(seq 40); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.25
+    done
+    return 1
+}
+
 # close_window WID PID: closes the window as a user does, with Alt+F4 (which
 # Windows turns into the window's WM_CLOSE), and waits for the process:
 # it must end by itself, with status 0. A process that does not is ended,
 # and the check fails.
 close_window() {
-    local wid=$1 pid=$2 _
+    local wid=$1 pid=$2
     xdotool windowfocus --sync "$wid" 2>/dev/null
     xdotool key --window "$wid" alt+F4
-    for _ in $(seq 40); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.25
-    done
-    if kill -0 "$pid" 2>/dev/null; then
+    if ! ends_within_10s "$pid"; then
         echo "the program did not end within 10 s of Alt+F4" >&2
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
@@ -277,11 +283,7 @@ check_installer_pages() {
     # Its default button closes it and starts the program (the box is
     # checked by default).
     xdotool key --window "$wid" Return
-    for _ in $(seq 40); do
-        kill -0 "$installer" 2>/dev/null || break
-        sleep 0.25
-    done
-    if kill -0 "$installer" 2>/dev/null; then
+    if ! ends_within_10s "$installer"; then
         echo "the installer did not end after its finish page" >&2
         return 1
     fi
