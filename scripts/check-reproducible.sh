@@ -13,16 +13,19 @@
 #   file order     the file system's      and shuffled (disorderfs)
 # The second build takes Qt for Windows from a copy of the first one's
 # cache, so the Qt it ships is the same files; its commands run in their
-# own PID namespace, so all of them end with it. The Debian package of the
-# other release is built in a clean root of it (package-in-root.sh) with the
-# same variations but the clock (faketime's library is not in the root);
-# the root's path is the same in both builds.
+# own PID namespace, so all of them end with it. The Debian packages are
+# built in fresh roots of their releases (package-in-root.sh) in both builds,
+# the second's with the same variations but the clock (faketime's library is
+# not in the root); the root's path is the same in both. A package built on
+# this machine would record this machine's tools, which need not be the
+# release's current ones that a fresh root has, and the build records would
+# differ for that alone.
 #
 #   scripts/check-reproducible.sh                  (as root)
 #   scripts/check-reproducible.sh --first-debs DIR
 # The second form takes the first build's Debian packages from DIR, built
-# from this commit already (CI hands over those its clean-root checks made:
-# built on clean roots of their releases, they are a build of their own).
+# from this commit already on fresh roots of their releases (CI hands over
+# those its clean-root checks made).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -70,11 +73,22 @@ git -C "$b_real" checkout -q "$commit"
 
 step "first build, in $a"
 started=$SECONDS
-[ -n "$first_debs" ] && echo "its Debian packages: those in $first_debs"
+if [ -z "$first_debs" ]; then
+    first_debs=$WORK/a-debs
+    for release in "${DEBIAN_RELEASES[@]}"; do
+        (cd "$a" && umask 022 && env LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC \
+            ./scripts/package-in-root.sh "$release" "$first_debs") >>"$WORK/a.log" 2>&1 || {
+            tail -n 60 "$WORK/a.log"
+            echo "the first build's Debian $release package failed" >&2
+            exit 1
+        }
+    done
+fi
+echo "its Debian packages: those in $first_debs"
 (cd "$a" && umask 022 && unshare --uts --pid --fork --kill-child -- env \
     LANG=C.UTF-8 LC_ALL=C.UTF-8 TZ=UTC CIPHERBENCH_RELEASE_DEBS="$first_debs" \
     bash -c 'hostname cipherbench-build-a && ./scripts/release.sh') \
-    >"$WORK/a.log" 2>&1 || {
+    >>"$WORK/a.log" 2>&1 || {
     tail -n 60 "$WORK/a.log"
     echo "the first build failed" >&2
     exit 1
@@ -91,12 +105,11 @@ for dir in "$cache"/apt "$cache"/qt-*; do
     [ -d "$dir" ] && cp -a "$dir" "$WORK/b/cache/windows/"
 done
 cp -a "$(dirname "$cache")"/cyclonedx-library-* "$WORK/b/cache/" 2>/dev/null || true
-# Making a root needs root, so the other release's package is built first,
-# from the clone while it is still root's (Git refuses another user's), its
-# build inside the root as nobody.
+# Making a root needs root, so the packages are built first, from the
+# clone while it is still root's (Git refuses another user's), each build
+# inside its root as nobody.
 mkdir "$WORK/b/debs"
 for release in "${DEBIAN_RELEASES[@]}"; do
-    [ "$release" = "$DEBIAN_RELEASE" ] && continue
     # shellcheck disable=SC2016 # expanded by the inner shell
     (cd "$b_real" && umask 002 && unshare --uts --pid --fork --kill-child -- env \
         LOCPATH="$WORK/b/locale" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 TZ=Pacific/Kiritimati \

@@ -1144,13 +1144,6 @@ void TestHashPage::fileDialogKeepsOnlyQtSettings()
                                     "FileDialog/qtVersion",    "FileDialog/shortcuts",
                                     "FileDialog/sidebarWidth", "FileDialog/treeViewHeader",
                                     "FileDialog/viewMode"};
-    const auto configFiles = [] {
-        const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-        QStringList files =
-            QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-        files.removeOne(QStringLiteral("QtProject.conf"));
-        return files;
-    };
 #ifdef Q_OS_WIN
     // The registry, which test mode does not redirect: what was there stays.
     const QStringList before =
@@ -1163,6 +1156,14 @@ void TestHashPage::fileDialogKeepsOnlyQtSettings()
     QVERIFY(!QFile::exists(file) || QFile::remove(file));
     QCOMPARE(QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName(), file);
     const QStringList before;
+    // Nor does anything else appear beside it.
+    const auto configFiles = [] {
+        const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        QStringList files =
+            QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        files.removeOne(QStringLiteral("QtProject.conf"));
+        return files;
+    };
     const QStringList filesBefore = configFiles();
 #endif
 
