@@ -88,8 +88,10 @@ void MainWindow::initHashPage()
 
     ui->txtDecHASH->setReadOnly(true);
 
-    // No parent: the worker outlives any one load and is reused for each.
-    fileWorker = new ReadFile;
+    // One worker for every load, the window's child: the destructor stops it
+    // and waits for it, so that it is finished when Qt deletes it with the
+    // window's other children.
+    fileWorker = new ReadFile(this);
     connect(fileWorker, &ReadFile::PrgRangeSignal, this, &MainWindow::prgFileHASHSet);
     connect(fileWorker, &ReadFile::PrgValueSignal, this, &MainWindow::prgFileHASHDis);
     connect(fileWorker, &ReadFile::PrgFinshSignal, this, &MainWindow::prgFileHASHFinsh);

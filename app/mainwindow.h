@@ -29,8 +29,9 @@ enum class ErrorText;
 class Ui_MainWindow;
 
 // The one window: navigation tree on the left, four tool pages on the right.
-// Each page's members live in its own source file (aespage.cpp, despage.cpp,
-// base64page.cpp, hashpage.cpp); this file's own are in mainwindow.cpp.
+// All members are declared here, each page's under its own heading; each
+// page's functions are defined in its own source file (aespage.cpp,
+// despage.cpp, base64page.cpp, hashpage.cpp), the window's in mainwindow.cpp.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT

@@ -8,11 +8,19 @@
 // Secrets in the pages' own memory.
 //
 // The rule: every copy a page makes of key material (keys, IVs) or of
-// plaintext (the input of an encryption, the output of a decryption) is wiped
-// before its memory is given back, on every path out of the slot. Such copies
-// live in a SecretBuffer or SecretBytes, which wipe themselves when they go. Out of reach,
-// and not covered: the boxes' own texts, the toolkit's copies of them, and the
-// text forms (hex, Base64) a result is turned into for its box.
+// plaintext (the input of an encryption, the output of a decryption) to
+// encrypt or decrypt it is wiped before its memory is given back, on every
+// path out of the slot. Such copies live in a SecretBuffer or SecretBytes,
+// which wipe themselves when they go.
+//
+// Its limits: a text is in memory as long as its box shows it, and the
+// toolkit copies it where no wipe reaches (each text() and toPlainText() is
+// such a copy, and the box's undo history keeps more). So not covered are the
+// boxes' own texts and the toolkit's copies, the short-lived UTF-8 and hex
+// copies from which the counters beside the boxes take their byte counts on
+// every keystroke (aespage.cpp, despage.cpp, textboxes.cpp), and the text
+// forms (hex, Base64) a result is turned into for its box. Wiping those would
+// promise a secrecy that the box itself does not keep.
 
 // A working buffer (codec/workbuffer.h) wiped before it is freed.
 class SecretBuffer

@@ -5,7 +5,7 @@
 # fuzzer binary is missing, or any fuzzer reports a failure.
 #
 #   fuzz/run.sh SECONDS [extra libFuzzer options...]
-set -u
+set -euo pipefail
 
 if [[ $# -lt 1 || ! $1 =~ ^[0-9]+$ ]]; then
     echo "usage: $0 SECONDS [libFuzzer options...]" >&2

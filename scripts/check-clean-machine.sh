@@ -14,8 +14,8 @@
 # xvfb-run hint; then it is run under xvfb-run as the hint says. The window
 # must appear within RUN_WINDOW_SECONDS. The base roots are cached under
 # ~/.cache/cipherbench/cleanroot; CLEANROOT_REFRESH=1 makes them anew.
-set -u
-cd "$(dirname "$0")/.." || exit 1
+set -euo pipefail
+cd "$(dirname "$0")/.."
 source scripts/common.sh
 source scripts/cleanroot.sh
 
@@ -47,8 +47,8 @@ check_run_command() {
     cleanroot_new "$name" "$release"
     local log=$CLEANROOT_WORK/$name-first.log started=$SECONDS
     step "run command: ./scripts/run.sh, the first thing run in the Debian $release root, which has no display"
-    cleanroot_run "$name" ./scripts/run.sh 2>&1 | tee "$log" | progress
-    local status=${PIPESTATUS[0]} hint
+    local status=0 hint
+    cleanroot_run "$name" ./scripts/run.sh 2>&1 | tee "$log" | progress || status=${PIPESTATUS[0]}
     hint=$(tail -n 1 "$log")
     if [ "$status" -eq 0 ] || [[ $hint != *"xvfb-run -a ./scripts/run.sh"* ]] || grep -q 'qt.qpa' "$log"; then
         tail -n 40 "$log"
@@ -58,7 +58,7 @@ check_run_command() {
     echo "installed and built in $((SECONDS - started)) s, then said: $hint"
     step "run command under xvfb-run, as the hint says"
     started=$SECONDS
-    cleanroot_show_window "$name" ./scripts/run.sh 加解密工具 cipherbench "$RUN_WINDOW_SECONDS" || return 1
+    cleanroot_show_window "$name" ./scripts/run.sh cipherbench "$RUN_WINDOW_SECONDS" || return 1
     # The run root is done with; its disk goes back before the next build.
     cleanroot_remove "$name"
 }
@@ -68,8 +68,8 @@ check_test_command() {
     cleanroot_new "$name" "$release"
     step "test command: ./scripts/test.sh, the first thing run in a second Debian $release root"
     local log=$CLEANROOT_WORK/$name.log started=$SECONDS
-    cleanroot_run "$name" ./scripts/test.sh 2>&1 | tee "$log" | progress
-    local status=${PIPESTATUS[0]}
+    local status=0
+    cleanroot_run "$name" ./scripts/test.sh 2>&1 | tee "$log" | progress || status=${PIPESTATUS[0]}
     if [ "$status" -ne 0 ]; then
         tail -n 80 "$log"
         echo "test.sh failed (exit $status) after $((SECONDS - started)) s" >&2

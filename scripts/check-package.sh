@@ -10,8 +10,8 @@
 # Without an argument the package is built first (scripts/package.sh). The
 # screenshot of the installed program's window goes to
 # build/package/installed-window-deb<release>.png.
-set -u
-cd "$(dirname "$0")/.." || exit 1
+set -euo pipefail
+cd "$(dirname "$0")/.."
 source scripts/common.sh
 source scripts/cleanroot.sh
 
@@ -60,7 +60,7 @@ installed >"$CLEANROOT_WORK/after" || exit 1
 comm -13 "$CLEANROOT_WORK/before" "$CLEANROOT_WORK/after" >"$CLEANROOT_WORK/added"
 echo "$(wc -l <"$CLEANROOT_WORK/added") packages installed, cipherbench and what it pulled in"
 toolchain=$(grep -E -- '-dev$|^(gcc|g\+\+|cpp|clang|llvm|cmake|make|binutils)(-[0-9.]+)?$|^libgcc-[0-9]+-dev|^libstdc\+\+-[0-9]+-dev' \
-    "$CLEANROOT_WORK/added")
+    "$CLEANROOT_WORK/added") || true # none
 if [ -n "$toolchain" ]; then
     echo "the install pulled in build tools:" "${toolchain//$'\n'/ }" >&2
     exit 1
@@ -75,7 +75,7 @@ in_root "DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recom
     >>"$CLEANROOT_WORK/install.log" 2>&1 || { echo "could not install xvfb" >&2; exit 1; }
 shot=$PWD/build/package/installed-window-deb$release.png
 mkdir -p "$(dirname "$shot")"
-cleanroot_show_window pkg cipherbench 加解密工具 cipherbench 120 "$shot" || exit 1
+cleanroot_show_window pkg cipherbench cipherbench 120 "$shot" || exit 1
 
 step "validating the installed desktop entry and metainfo"
 desktop-file-validate "$root/usr/share/applications/io.github.cipherbench.Cipherbench.desktop" || exit 1
@@ -88,7 +88,7 @@ in_root "DEBIAN_FRONTEND=noninteractive apt-get purge -y -q cipherbench" >"$CLEA
     exit 1
 }
 left=$(while read -r path; do
-    [ -e "$root$path" ] && [ ! -d "$root$path" ] && echo "$path"
+    if [ -e "$root$path" ] && [ ! -d "$root$path" ]; then echo "$path"; fi
 done <"$CLEANROOT_WORK/files")
 left+=$(find "$root/usr" -iname '*cipherbench*' -printf '\n/usr/%P' 2>/dev/null)
 if [ -n "$left" ]; then

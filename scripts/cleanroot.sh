@@ -202,41 +202,43 @@ cleanroot_signal() {
     done
 }
 
-# cleanroot_show_window NAME COMMAND TITLE PROGRAM SECONDS [SCREENSHOT]: runs
-# COMMAND in the root under xvfb-run and waits at most SECONDS for a visible
-# window titled TITLE. When it shows, saves a screenshot if asked, then
+# cleanroot_show_window NAME COMMAND PROGRAM SECONDS [SCREENSHOT]: runs
+# COMMAND in the root under xvfb-run and waits at most SECONDS for the
+# program's visible window. When it shows, saves a screenshot if asked, then
 # closes the window by ending PROGRAM with SIGTERM, and succeeds.
 cleanroot_show_window() {
-    local name=$1 command=$2 title=$3 program=$4 limit=$5 shot=${6:-}
+    local name=$1 command=$2 program=$3 limit=$4 shot=${5:-}
     local root=$CLEANROOT_WORK/$name log=$CLEANROOT_WORK/$name.log display
     display=$(cleanroot_free_display) || { echo "no free display number" >&2; return 1; }
-    echo "xvfb-run (display :$display) $command, waiting at most $limit s for the window \"$title\""
+    echo "xvfb-run (display :$display) $command, waiting at most $limit s for the window \"$WINDOW_TITLE\""
     cleanroot_run "$name" "xvfb-run -n $display -f /tmp/check.xauth -s '-screen 0 1024x768x24 -nolisten tcp' $command" \
         >"$log" 2>&1 &
-    local runner=$! started=$SECONDS window=
-    local x=(env "DISPLAY=:$display" "XAUTHORITY=$root/tmp/check.xauth")
-    while kill -0 "$runner" 2>/dev/null && ((SECONDS - started < limit)); do
-        if [ -s "$root/tmp/check.xauth" ]; then
-            window=$("${x[@]}" xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)
-            [ -n "$window" ] && break
-        fi
-        sleep 2
-    done
+    local runner=$! started=$SECONDS window
+    # The root's X server, reached from here through its socket and the
+    # cookie xvfb-run writes into the root.
+    local -x DISPLAY=:$display XAUTHORITY=$root/tmp/check.xauth
+    window=$(find_window "$limit" "$runner")
     if [ -z "$window" ]; then
         tail -n 60 "$log"
-        echo "no window titled \"$title\" appeared in $((SECONDS - started)) s" >&2
+        echo "no window titled \"$WINDOW_TITLE\" appeared in $((SECONDS - started)) s" >&2
         cleanroot_end_processes "$root"
-        wait "$runner"
+        wait "$runner" || true
         return 1
     fi
-    echo "the window \"$title\" is shown ($((SECONDS - started)) s after the start)"
+    echo "the window \"$WINDOW_TITLE\" is shown ($((SECONDS - started)) s after the start)"
     if [ -n "$shot" ]; then
         sleep 1 # let the first paint finish
-        "${x[@]}" import -window root "png:$shot" && echo "screenshot saved: $shot"
+        save_window root "$shot" && echo "screenshot saved: $shot"
     fi
     echo "closing it (SIGTERM to $program)"
     cleanroot_signal "$name" "$program"
-    wait "$runner"
+    if ! ends_within 30 "$runner"; then
+        echo "$program was still running 30 s after SIGTERM" >&2
+        cleanroot_end_processes "$root"
+        wait "$runner" || true
+        return 1
+    fi
+    wait "$runner" || true
     cleanroot_end_processes "$root" # Xvfb, should xvfb-run not have ended it
     return 0
 }

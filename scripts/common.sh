@@ -1,5 +1,7 @@
 # Shared by the scripts, each of which works from the repository's top
-# folder: install what is missing, configure a preset.
+# folder: the release and its package names, steps and their durations,
+# installing what is missing, configuring a preset, the source date, the
+# Wine paths, and finding, saving and waiting out the program's window.
 # shellcheck shell=bash
 
 # The Debian release this machine runs, from /etc/os-release: the few
@@ -37,13 +39,31 @@ BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6gui6
 
 step() { printf '\n== %s\n' "$*"; }
 
+# timed NAME COMMAND...: runs COMMAND and adds its duration to TIMINGS, as
+# "NAME: N s" or, when it fails, with its exit status; returns its status.
+TIMINGS=()
+timed() {
+    local name=$1 started=$SECONDS status=0
+    shift
+    "$@" || status=$?
+    if [ "$status" -eq 0 ]; then
+        TIMINGS+=("$name: $((SECONDS - started)) s")
+    else
+        TIMINGS+=("$name: failed (exit $status) after $((SECONDS - started)) s")
+    fi
+    return "$status"
+}
+print_timings() {
+    [ ${#TIMINGS[@]} -eq 0 ] || printf '  %s\n' "${TIMINGS[@]}"
+}
+
 package_version() { dpkg-query -W -f='${Version}' "$1"; }
 
 ensure_packages() {
     local missing=()
     local pkg
     for pkg in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+        if [ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" != "install ok installed" ]; then
             missing+=("$pkg")
         fi
     done
@@ -140,4 +160,45 @@ ensure_cdx_schema() {
         rm -rf "$work"
     fi
     export CIPHERBENCH_CDX_SCHEMA=$dir
+}
+
+# Debian's 64-bit Wine, whose programs are not on PATH.
+WINE_DIR=/usr/lib/wine
+wine64() { "$WINE_DIR/wine64" "$@"; }
+wineserver() { "$WINE_DIR/wineserver" "$@"; }
+
+# The program's window, by its title, on the X display in DISPLAY (and
+# XAUTHORITY), with xdotool and ImageMagick's import.
+WINDOW_TITLE=加解密工具
+
+# find_window SECONDS PID [TITLE_REGEX]: the id of the first visible window
+# so titled (the program's by default), waited for at most SECONDS while
+# the process PID lives; empty when none came.
+find_window() {
+    local limit=$1 pid=$2 title=${3:-^$WINDOW_TITLE\$} started=$SECONDS wid=
+    while [ $((SECONDS - started)) -lt "$limit" ]; do
+        wid=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1) || true
+        [ -n "$wid" ] && break
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.5
+    done
+    echo "$wid"
+}
+
+# save_window WID FILE: a PNG of that window ("root": the whole screen).
+save_window() {
+    import -window "$1" "png:$2" || {
+        echo "could not save a picture of window $1 to $2" >&2
+        return 1
+    }
+}
+
+# ends_within SECONDS PID: whether that process of ours ends within SECONDS.
+ends_within() {
+    local _
+    for _ in $(seq "$(($1 * 4))"); do
+        kill -0 "$2" 2>/dev/null || return 0
+        sleep 0.25
+    done
+    return 1
 }

@@ -3,8 +3,8 @@
 # release build, and prints its path: build/package/cipherbench_<version>_<arch>.deb
 # (the version ends in ~deb12 or ~deb13, the release it was built on). The
 # versions of the packages that made it go to <that path>.built-with.
-set -u
-cd "$(dirname "$0")/.." || exit 1
+set -euo pipefail
+cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 # file and dpkg-dev: CPack finds the binary's shared libraries and turns them

@@ -2,8 +2,8 @@
 # Builds Cipherbench (installing what is missing) and starts it. Only the
 # program is built, in build/release: none of the tests, benchmarks or
 # fuzzers, and none of the packages only they need.
-set -u
-cd "$(dirname "$0")/.." || exit 1
+set -euo pipefail
+cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth

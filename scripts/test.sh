@@ -4,8 +4,8 @@
 # for a short while, the constant-time check of the AES engine, and the
 # Debian package with its lint and hardening checks; shellcheck over the
 # scripts and clang-format over the C++ sources.
-set -eu
-cd "$(dirname "$0")/.." || exit 1
+set -euo pipefail
+cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 # libssl-dev: the reference in the differential tests; clang and its runtime:

@@ -6,20 +6,21 @@
 # install, the installed program's window, a silent uninstall that must leave
 # nothing behind. Every window is closed as a user closes it (Alt+F4), and
 # the program must then end with status 0.
-# Sourced by windows.sh, which sets OUT, ZIP, SETUP and PORTABLE_NAME.
+# Sourced by windows.sh after common.sh (steps, the Wine paths, the window
+# helpers); what it checks is handed over as arguments:
+#   check_windows_window OUT ZIP SETUP PORTABLE_NAME
+# the build folder (the pictures go there), the zip, the installer, and the
+# folder name the zip unpacks to.
 # shellcheck shell=bash
 
-WINDOW_TITLE=加解密工具
 WINDOW_SECONDS=${WINDOW_SECONDS:-120}
 UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Cipherbench'
 CHECK_XVFB_PID=
 
-wine_() { /usr/lib/wine/wine64 "$@"; }
-
 # Everything here runs in one prefix and on one display of our own; the
 # wineserver of that prefix and the Xvfb we started are all we end.
 check_cleanup() {
-    [ -n "${WINEPREFIX:-}" ] && /usr/lib/wine/wineserver -k 2>/dev/null
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
     if [ -n "$CHECK_XVFB_PID" ]; then
         kill "$CHECK_XVFB_PID" 2>/dev/null
         wait "$CHECK_XVFB_PID" 2>/dev/null
@@ -52,20 +53,20 @@ start_display() {
 # resolve to it rather than to a serif fallback or to boxes.
 make_prefix() {
     export WINEPREFIX=$CHECK_DIR/wineprefix WINEDEBUG=-all LANG=C.UTF-8
-    wine_ wineboot --init >/dev/null 2>&1 || return 1
+    wine64 wineboot --init >/dev/null 2>&1 || return 1
     # Windows 10, as Qt 6 and the program's users have it, rather than the
     # Windows 7 that Debian's Wine says it is by default.
-    wine_ reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 || return 1
+    wine64 reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 || return 1
     local font=/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc face
     [ -f "$font" ] || {
         echo "$font is missing (fonts-noto-cjk)" >&2
         return 1
     }
     cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
-    wine_ reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Noto Sans CJK SC (TrueType)' \
+    wine64 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Noto Sans CJK SC (TrueType)' \
         /t REG_SZ /d NotoSansCJK-Regular.ttc /f >/dev/null 2>&1 || return 1
     for face in Tahoma 'MS Shell Dlg' 'MS Shell Dlg 2' 'Segoe UI' 'Microsoft YaHei' 'Microsoft YaHei UI' SimSun 宋体; do
-        wine_ reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
+        wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ \
             /d 'Noto Sans CJK SC' /f >/dev/null 2>&1 || return 1
     done
 }
@@ -74,32 +75,9 @@ make_prefix() {
 # set it: dots per inch, 96 being 100 %. Programs read it when they start, so
 # none may be running.
 set_scale() {
-    /usr/lib/wine/wineserver -w
-    wine_ reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 &&
-        /usr/lib/wine/wineserver -w
-}
-
-# wait_window PID TITLE_REGEX: the first visible window so named, while the
-# process PID lives; nothing after WINDOW_SECONDS.
-wait_window() {
-    local pid=$1 title=$2 started=$SECONDS wid=
-    while [ $((SECONDS - started)) -lt "$WINDOW_SECONDS" ]; do
-        wid=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
-        [ -n "$wid" ] && break
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.5
-    done
-    echo "$wid"
-}
-
-# ends_within_10s PID: whether that process of ours has ended within 10 s.
-ends_within_10s() {
-    local _
-    for _ in $(seq 40); do
-        kill -0 "$1" 2>/dev/null || return 0
-        sleep 0.25
-    done
-    return 1
+    wineserver -w
+    wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 &&
+        wineserver -w
 }
 
 # close_window WID PID: closes the window as a user does, with Alt+F4 (which
@@ -110,7 +88,7 @@ close_window() {
     local wid=$1 pid=$2
     xdotool windowfocus --sync "$wid" 2>/dev/null
     xdotool key --window "$wid" alt+F4
-    if ! ends_within_10s "$pid"; then
+    if ! ends_within 10 "$pid"; then
         echo "the program did not end within 10 s of Alt+F4" >&2
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
@@ -130,9 +108,9 @@ close_window() {
 # then closes it.
 show_window() {
     local exe=$1 shots=$2 prefix=${3:-window} started=$SECONDS wid=
-    (cd "$(dirname "$exe")" && exec /usr/lib/wine/wine64 "$(basename "$exe")") >"$CHECK_DIR/program.log" 2>&1 &
+    (cd "$(dirname "$exe")" && exec "$WINE_DIR/wine64" "$(basename "$exe")") >"$CHECK_DIR/program.log" 2>&1 &
     local program=$!
-    wid=$(wait_window "$program" "^$WINDOW_TITLE\$")
+    wid=$(find_window "$WINDOW_SECONDS" "$program")
     if [ -z "$wid" ]; then
         echo "no window titled \"$WINDOW_TITLE\" within ${WINDOW_SECONDS} s; the program said:" >&2
         tail -n 20 "$CHECK_DIR/program.log" >&2
@@ -149,10 +127,10 @@ show_window() {
     if [ "$shots" = pages ]; then
         save_pages "$wid" "$prefix" || saved=1
     else
-        import -window "$wid" "$OUT/$shots.png" && echo "saved $OUT/$shots.png"
+        save_window "$wid" "$CHECK_OUT/$shots.png" && echo "saved $CHECK_OUT/$shots.png"
     fi
     close_window "$wid" "$program" || return 1
-    /usr/lib/wine/wineserver -w
+    wineserver -w
     return $saved
 }
 
@@ -167,17 +145,17 @@ save_pages() {
     sleep 0.5
     xdotool key --window "$wid" Home Down
     sleep 1
-    import -window "$wid" "$OUT/$prefix-aes.png" || return 1
+    save_window "$wid" "$CHECK_OUT/$prefix-aes.png" || return 1
     xdotool key --window "$wid" Down
     sleep 1
-    import -window "$wid" "$OUT/$prefix-des.png" || return 1
+    save_window "$wid" "$CHECK_OUT/$prefix-des.png" || return 1
     xdotool key --window "$wid" Down Down
     sleep 1
-    import -window "$wid" "$OUT/$prefix-hash.png" || return 1
+    save_window "$wid" "$CHECK_OUT/$prefix-hash.png" || return 1
     xdotool key --window "$wid" Down Down Down
     sleep 1
-    import -window "$wid" "$OUT/$prefix-base64.png" || return 1
-    echo "saved $OUT/$prefix-aes.png, $prefix-des.png, $prefix-hash.png, $prefix-base64.png"
+    save_window "$wid" "$CHECK_OUT/$prefix-base64.png" || return 1
+    echo "saved $CHECK_OUT/$prefix-aes.png, $prefix-des.png, $prefix-hash.png, $prefix-base64.png"
 }
 
 # Our licence and the third-party notices travel with every copy.
@@ -198,17 +176,17 @@ check_portable() {
     echo "-- the portable zip, unpacked in a folder named 便携版 测试"
     local folder=$CHECK_DIR/便携版\ 测试
     mkdir -p "$folder"
-    unzip -q "$ZIP" -d "$folder" || return 1
-    has_licences "$folder/$PORTABLE_NAME" || return 1
+    unzip -q "$CHECK_ZIP" -d "$folder" || return 1
+    has_licences "$folder/$CHECK_PORTABLE" || return 1
     local before after
     before=$(cd "$folder" && find . | sort)
-    show_window "$folder/$PORTABLE_NAME/cipherbench.exe" pages window || return 1
+    show_window "$folder/$CHECK_PORTABLE/cipherbench.exe" pages window || return 1
     # The scales of many laptops' displays.
     local dpi
     for dpi in 120 144; do
         echo "-- at $((dpi * 100 / 96)) % (LogPixels $dpi)"
         set_scale "$dpi" || return 1
-        show_window "$folder/$PORTABLE_NAME/cipherbench.exe" pages "window-$((dpi * 100 / 96))" || return 1
+        show_window "$folder/$CHECK_PORTABLE/cipherbench.exe" pages "window-$((dpi * 100 / 96))" || return 1
     done
     set_scale 96 || return 1
     after=$(cd "$folder" && find . | sort)
@@ -224,16 +202,16 @@ check_portable() {
 # that Windows offers, set as its display settings set it.
 check_scales() {
     echo "-- the scale test on the windows platform at every display scale"
-    local test=$OUT/tst_scale.exe dirs dpi scale log
+    local test=$CHECK_OUT/tst_scale.exe dirs dpi scale log
     [ -f "$test" ] || {
         echo "$test is missing" >&2
         return 1
     }
     # The DLLs the test loads where they were built, as CTest finds them.
-    dirs=$(grep -o 'CIPHERBENCH_WINE_DLL_DIRS=[^;"]*' "$OUT/tests/CTestTestfile.cmake" | head -n 1)
+    dirs=$(grep -o 'CIPHERBENCH_WINE_DLL_DIRS=[^;"]*' "$CHECK_OUT/tests/CTestTestfile.cmake" | head -n 1)
     dirs=${dirs#*=}
     [ -n "$dirs" ] || {
-        echo "no DLL folders in $OUT/tests/CTestTestfile.cmake" >&2
+        echo "no DLL folders in $CHECK_OUT/tests/CTestTestfile.cmake" >&2
         return 1
     }
     for dpi in 96 120 144 168 192; do
@@ -258,9 +236,9 @@ check_installer_pages() {
     echo "-- the installer's pages, clicked through"
     local installed
     installed=$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Cipherbench
-    wine_ "$PWD/$SETUP" >"$CHECK_DIR/setup.log" 2>&1 &
+    wine64 "$PWD/$CHECK_SETUP" >"$CHECK_DIR/setup.log" 2>&1 &
     local installer=$! wid _
-    wid=$(wait_window "$installer" '安装')
+    wid=$(find_window "$WINDOW_SECONDS" "$installer" '安装')
     [ -n "$wid" ] || {
         echo "no installer window within ${WINDOW_SECONDS} s" >&2
         return 1
@@ -270,7 +248,7 @@ check_installer_pages() {
     # The folder page; its default button installs, and the files' page
     # moves on to the finish page by itself once the uninstaller is written.
     xdotool windowfocus --sync "$wid" 2>/dev/null
-    import -window "$wid" "$OUT/installer-directory.png" || return 1
+    save_window "$wid" "$CHECK_OUT/installer-directory.png" || return 1
     xdotool key --window "$wid" Return
     for _ in $(seq 120); do
         [ -f "$installed/uninstall.exe" ] && break
@@ -278,12 +256,12 @@ check_installer_pages() {
     done
     sleep 3
     xdotool windowfocus --sync "$wid" 2>/dev/null
-    import -window "$wid" "$OUT/installer-finish.png" || return 1
-    echo "saved $OUT/installer-directory.png, installer-finish.png"
+    save_window "$wid" "$CHECK_OUT/installer-finish.png" || return 1
+    echo "saved $CHECK_OUT/installer-directory.png, installer-finish.png"
     # Its default button closes it and starts the program (the box is
     # checked by default).
     xdotool key --window "$wid" Return
-    if ! ends_within_10s "$installer"; then
+    if ! ends_within 10 "$installer"; then
         echo "the installer did not end after its finish page" >&2
         return 1
     fi
@@ -295,7 +273,7 @@ check_installer_pages() {
     }
     # Started by the installer, the program is no child of ours: it is
     # found by its window and must be gone once Alt+F4 has closed it.
-    wid=$(wait_window $$ "^$WINDOW_TITLE\$")
+    wid=$(find_window "$WINDOW_SECONDS" $$)
     [ -n "$wid" ] || {
         echo "the finish page did not start the program" >&2
         return 1
@@ -304,13 +282,13 @@ check_installer_pages() {
     sleep 2
     xdotool windowfocus --sync "$wid" 2>/dev/null
     xdotool key --window "$wid" alt+F4
-    timeout 30 /usr/lib/wine/wineserver -w || {
+    timeout 30 "$WINE_DIR/wineserver" -w || {
         echo "the program was still running 30 s after Alt+F4" >&2
         return 1
     }
     echo "closed with Alt+F4, and no process of the prefix is left"
-    wine_ "$installed/uninstall.exe" /S >/dev/null 2>&1
-    /usr/lib/wine/wineserver -w
+    wine64 "$installed/uninstall.exe" /S >/dev/null 2>&1
+    wineserver -w
     [ ! -e "$installed" ] || {
         echo "the uninstaller left $installed" >&2
         return 1
@@ -324,11 +302,11 @@ check_installer() {
     profile=$WINEPREFIX/drive_c/users/$(id -un)
     local installed=$profile/AppData/Local/Programs/Cipherbench
     local menu=$profile/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs
-    wine_ "$PWD/$SETUP" /S >/dev/null 2>&1 || {
+    wine64 "$PWD/$CHECK_SETUP" /S >/dev/null 2>&1 || {
         echo "the silent install failed" >&2
         return 1
     }
-    /usr/lib/wine/wineserver -w
+    wineserver -w
     [ -f "$installed/cipherbench.exe" ] || {
         echo "nothing was installed in $installed" >&2
         return 1
@@ -341,7 +319,7 @@ check_installer() {
     }
     echo "Start-menu entry: $WINDOW_TITLE.lnk"
     local key
-    key=$(wine_ reg query "$UNINSTALL_KEY" 2>/dev/null | tr -d '\r') || {
+    key=$(wine64 reg query "$UNINSTALL_KEY" 2>/dev/null | tr -d '\r') || {
         echo "no uninstall entry $UNINSTALL_KEY" >&2
         return 1
     }
@@ -363,10 +341,10 @@ check_installer() {
     show_window "$installed/cipherbench.exe" window-installed || return 1
 
     echo "-- the uninstaller, silently"
-    wine_ "$installed/uninstall.exe" /S >/dev/null 2>&1
+    wine64 "$installed/uninstall.exe" /S >/dev/null 2>&1
     # It copies itself away to delete its own file and returns at once; the
     # copy is done when the prefix has no process left.
-    /usr/lib/wine/wineserver -w
+    wineserver -w
     local left
     left=$( { [ -e "$installed" ] && find "$installed"; [ -e "$menu/$WINDOW_TITLE.lnk" ] && echo "$menu/$WINDOW_TITLE.lnk"; } )
     if [ -n "$left" ]; then
@@ -374,7 +352,7 @@ check_installer() {
         echo "$left" >&2
         return 1
     fi
-    if wine_ reg query "$UNINSTALL_KEY" >/dev/null 2>&1; then
+    if wine64 reg query "$UNINSTALL_KEY" >/dev/null 2>&1; then
         echo "the uninstaller left $UNINSTALL_KEY" >&2
         return 1
     fi
@@ -382,8 +360,9 @@ check_installer() {
 }
 
 check_windows_window() {
+    CHECK_OUT=$1 CHECK_ZIP=$2 CHECK_SETUP=$3 CHECK_PORTABLE=$4
     step "the window under Wine"
-    CHECK_DIR=$(mktemp -d "$PWD/$OUT/window-check.XXXXXX") || return 1
+    CHECK_DIR=$(mktemp -d "$PWD/$CHECK_OUT/window-check.XXXXXX") || return 1
     local status=0
     (
         trap check_cleanup EXIT

@@ -120,7 +120,12 @@ with_cache() {
     local dir=$WINDOWS_CACHE/$name-$key
     mkdir -p "$WINDOWS_CACHE"
     exec {lock}>"$WINDOWS_CACHE/$name.lock"
-    flock "$lock"
+    # Another run of ours may be building the same: its Qt takes an hour.
+    if ! flock -w 7200 "$lock"; then
+        echo "another build of $name held $WINDOWS_CACHE/$name.lock for 2 hours; giving up" >&2
+        exec {lock}>&-
+        return 1
+    fi
     if [ ! -f "$dir/.complete" ]; then
         rm -rf "$dir"
         mkdir -p "$dir/work"

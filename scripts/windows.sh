@@ -22,8 +22,8 @@
 #   WINDOWS_WRITE_QT_RECORD=1 ... writes the Qt record from this build
 #   scripts/windows.sh --prepare  only the packages and the cache (Qt and
 #                                 OpenSSL), for a later run to find
-set -u
-cd "$(dirname "$0")/.." || exit 1
+set -euo pipefail
+cd "$(dirname "$0")/.."
 source scripts/common.sh
 source scripts/windows-deps.sh
 
@@ -38,14 +38,6 @@ QT_RECORD=packaging/windows/qt-build-record.txt
 # The Debian packages whose versions decide the bytes of the Qt we build.
 QT_TOOL_PACKAGES=(qt6-base-dev-tools g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev cmake ninja-build libwine-dev dpkg-dev)
-timings=()
-timed() {
-    local name=$1 started=$SECONDS
-    shift
-    "$@" || return 1
-    timings+=("$name: $((SECONDS - started)) s")
-}
-
 cross_build() {
     if [ "$RELEASE" = 1 ]; then
         step "building Cipherbench for Windows afresh"
@@ -74,11 +66,19 @@ cross_build() {
 # them, the portable rounds where they are forced.
 run_tests() {
     step "tests under Wine"
-    WINEPREFIX=$PWD/$OUT/wineprefix WINEDEBUG=-all /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+    local prefix=$PWD/$OUT/wineprefix
+    WINEPREFIX=$prefix WINEDEBUG=-all wine64 wineboot --init >"$OUT/wineboot.log" 2>&1 || {
+        cat "$OUT/wineboot.log" >&2
+        echo "Wine could not make its prefix $prefix" >&2
+        return 1
+    }
     # Debian's Wine says it is Windows 7 unless told otherwise; Qt 6 and the
     # program's users run Windows 10 or later, whose APIs the tests expect.
-    WINEPREFIX=$PWD/$OUT/wineprefix WINEDEBUG=-all /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine' \
-        /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1
+    WINEPREFIX=$prefix WINEDEBUG=-all wine64 reg add 'HKCU\Software\Wine' \
+        /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 || {
+        echo "could not tell Wine to be Windows 10 in $prefix" >&2
+        return 1
+    }
     local log=$OUT/tests.log status=0
     ctest --preset windows --verbose >"$log" 2>&1 || status=$?
     grep -E '^([0-9]+: )?(Totals:|FAIL!)|tests passed|Total Test time|Test +#.*\*\*\*' "$log" || true
@@ -244,7 +244,7 @@ make_portable() {
         TZ=UTC zip -q -X -@ "../$PORTABLE_NAME.zip") || return 1
     local licence
     for licence in LICENSE.txt THIRD-PARTY-NOTICES.txt; do
-        unzip -Z1 "$ZIP" | grep -qxF "$PORTABLE_NAME/$licence" || {
+        unzip -Z1 "$ZIP" | grep -xF "$PORTABLE_NAME/$licence" >/dev/null || {
             echo "$ZIP lacks $licence" >&2
             return 1
         }
@@ -313,7 +313,7 @@ else
 fi
 echo "Qt: $WINDOWS_QT (qt6-base $WINDOWS_QT_VERSION)"
 if [ "$PREPARE" = 1 ]; then
-    printf '  %s\n' "${timings[@]}"
+    print_timings
     exit 0
 fi
 timed "cross-build" cross_build || exit 1
@@ -323,9 +323,9 @@ timed "installer" make_installer || exit 1
 checksums || exit 1
 if [ "$RELEASE" = 0 ] && [ "${WINDOWS_SKIP_WINDOW:-0}" != 1 ]; then
     source scripts/windows-check.sh
-    timed "window checks under Wine" check_windows_window || exit 1
+    timed "window checks under Wine" check_windows_window "$OUT" "$ZIP" "$SETUP" "$PORTABLE_NAME" || exit 1
 fi
 
 step "made"
 printf '  %s\n' "$PWD/$ZIP" "$PWD/$SETUP" "$PWD/$OUT/SHA256SUMS"
-printf '  %s\n' "${timings[@]}"
+print_timings

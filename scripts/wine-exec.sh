@@ -4,7 +4,8 @@
 # programs but hands WINEQT_ ones over under their own names, so each QT_
 # variable is passed that way. CIPHERBENCH_WINE_DLL_DIRS, Unix folders
 # separated by colons, become the Windows loader's extra search path.
-set -eu
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
 for name in $(compgen -e); do
     case "$name" in
     QT_*) export "WINE$name=${!name}" ;;
@@ -18,4 +19,4 @@ if [ -n "${CIPHERBENCH_WINE_DLL_DIRS:-}" ]; then
     done
     export WINEPATH=$winepath
 fi
-exec /usr/lib/wine/wine64 "$@"
+exec "$WINE_DIR/wine64" "$@"

@@ -3,6 +3,7 @@
 
 #include "app/readfile.h"
 #include "support/debugcapture.h"
+#include "support/digestreference.h"
 #include "support/testfiles.h"
 
 #include <QDir>
@@ -13,8 +14,6 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <openssl/evp.h>
 
 #include <climits>
 
@@ -66,17 +65,6 @@ Run hashFile(const QString &path, QCryptographicHash::Algorithm algorithm)
     worker.start(QThread::InheritPriority);
     worker.wait();
     return run;
-}
-
-// The reference: libcrypto's digest of the same bytes.
-QByteArray reference(const QByteArray &bytes, QCryptographicHash::Algorithm algorithm)
-{
-    unsigned char out[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    const EVP_MD *md = algorithm == QCryptographicHash::Sha1 ? EVP_sha1() : EVP_md5();
-    if (!EVP_Digest(bytes.constData(), size_t(bytes.size()), out, &length, md, nullptr))
-        return QByteArray();
-    return QByteArray(reinterpret_cast<const char *>(out), int(length));
 }
 
 } // namespace
@@ -132,7 +120,7 @@ void TestReadFile::progressFollowsWholeChunks()
     QCOMPARE(run.ranges, QList<int>{size});
     QCOMPARE(run.values, values);
     QCOMPARE(run.digests.size(), 1);
-    QCOMPARE(run.digests.first(), reference(content, QCryptographicHash::Md5));
+    QCOMPARE(run.digests.first(), referenceDigest(content, QCryptographicHash::Md5));
     // Range first, digest last: the window relies on that order.
     QCOMPARE(run.order.first(), QStringLiteral("range"));
     QCOMPARE(run.order.last(), QStringLiteral("digest"));
@@ -219,7 +207,7 @@ void TestReadFile::namesInAnyScript()
 
     const Run run = hashFile(path, QCryptographicHash::Sha1);
     QCOMPARE(run.digests.size(), 1);
-    QCOMPARE(run.digests.first(), reference(content, QCryptographicHash::Sha1));
+    QCOMPARE(run.digests.first(), referenceDigest(content, QCryptographicHash::Sha1));
 }
 
 void TestReadFile::unopenableFileEmitsNothing_data()
