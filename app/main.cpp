@@ -1,6 +1,7 @@
 #include "app/appicon.h"
 #include "app/mainwindow.h"
 #include "app/qttranslation.h"
+#include "app/screenfit.h"
 
 #include <QApplication>
 
@@ -11,6 +12,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(CIPHERBENCH_VERSION));
     app.setWindowIcon(applicationIcon());
+    useWholeFrames();
     installQtChineseTranslation();
     int code = 0;
     {

@@ -1,8 +1,10 @@
 #include "app/screenfit.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTextDocument>
@@ -99,4 +101,37 @@ QPoint reachableFramePosition(QRect frame, QRect area)
     };
     return {inside(frame.left(), frame.width(), area.left(), area.width()),
             inside(frame.top(), frame.height(), area.top(), area.height())};
+}
+
+void WholeFrameStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option,
+                                    QPainter *painter, const QWidget *widget) const
+{
+    const QTransform toDevice = painter->deviceTransform();
+    const bool wholeScale = toDevice.m11() == std::floor(toDevice.m11()) &&
+                            toDevice.m22() == std::floor(toDevice.m22());
+    if (element != PE_Frame || option->rect.isEmpty() || toDevice.type() > QTransform::TxScale ||
+        wholeScale) {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        return;
+    }
+    // The pixels Qt paints the widget into: its edges, each rounded.
+    const QRectF device = toDevice.mapRect(QRectF(option->rect));
+    const QRect pixels(QPoint(qRound(device.left()), qRound(device.top())),
+                       QPoint(qRound(device.right()) - 1, qRound(device.bottom()) - 1));
+    QImage frame(option->rect.size(), QImage::Format_ARGB32_Premultiplied);
+    frame.fill(Qt::transparent);
+    {
+        QPainter plain(&frame);
+        plain.translate(-option->rect.topLeft());
+        QProxyStyle::drawPrimitive(element, option, &plain, widget);
+    }
+    painter->save();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter->drawImage(toDevice.inverted().mapRect(QRectF(pixels)), frame);
+    painter->restore();
+}
+
+void useWholeFrames()
+{
+    QApplication::setStyle(new WholeFrameStyle(QApplication::style()->name()));
 }

@@ -4,6 +4,7 @@
 #include <QMargins>
 #include <QObject>
 #include <QPoint>
+#include <QProxyStyle>
 #include <QRect>
 #include <QSize>
 
@@ -60,5 +61,27 @@ QSize fittedWindowSize(QSize designed, QSize least, QRect area, QMargins frame);
 // title bar (the frame's top left) kept inside when the window is larger
 // than the area.
 QPoint reachableFramePosition(QRect frame, QRect area);
+
+// Frames with every side at any display scale. At 125 % or 175 % a widget
+// may start or end between two device pixels. Qt paints it into the pixels
+// of its rectangle rounded, and a text box's viewport into its own, one
+// logical pixel inside; the style's one-pixel frame lines, drawn at their
+// scaled positions, then fall outside the widget or under the viewport, and
+// sides of the frame are missing, which ones depending on where the box
+// lies. This style draws a frame as the style it wraps draws it at 100 % and
+// scales that picture, pixel for pixel, onto the device pixels Qt gives the
+// widget: every line keeps a pixel, the outermost ones too, which the
+// viewport leaves free. At whole scales it draws as the style it wraps.
+class WholeFrameStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget = nullptr) const override;
+};
+
+// Wraps the application's style, whichever the platform chose, in a
+// WholeFrameStyle.
+void useWholeFrames();
 
 #endif

@@ -7,13 +7,16 @@
 // else; pagesWhole() on its own checks the scale this process runs at, which
 // is how the Windows check runs it at the display scale Windows sets.
 #include "app/mainwindow.h"
+#include "app/screenfit.h"
 #include "support/pump.h"
 #include "support/testfiles.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QComboBox>
 #include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -174,6 +177,71 @@ QStringList ancestorsOutside(QWidget *page)
     return out;
 }
 
+// The device pixels Qt paints a widget into in its window's picture: its
+// edges, each rounded.
+QRect devicePixels(const QWidget *w, const QWidget *window, qreal dpr)
+{
+    const QRectF device(QPointF(w->mapTo(window, QPoint(0, 0))) * dpr, QSizeF(w->size()) * dpr);
+    return QRect(QPoint(qRound(device.left()), qRound(device.top())),
+                 QPoint(qRound(device.right()) - 1, qRound(device.bottom()) - 1));
+}
+
+bool near(QRgb a, QRgb b)
+{
+    return qAbs(qRed(a) - qRed(b)) <= 24 && qAbs(qGreen(a) - qGreen(b)) <= 24 &&
+           qAbs(qBlue(a) - qBlue(b)) <= 24;
+}
+
+// The sides of framed text boxes and line edits that the window does not
+// show: the middle of each side, outermost pixel, against the same box drawn
+// at 100 %, where every line of its frame falls on a pixel.
+QStringList framesCut(QWidget *window)
+{
+    QStringList out;
+    const QImage whole = window->grab().toImage();
+    const qreal dpr = whole.devicePixelRatio();
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        const auto *box = qobject_cast<QFrame *>(w);
+        const auto *edit = qobject_cast<QLineEdit *>(w);
+        if (!w->isVisible() || !(qobject_cast<QAbstractScrollArea *>(w) || edit) ||
+            (box && box->frameShape() == QFrame::NoFrame) || (edit && !edit->hasFrame()))
+            continue;
+        QImage plain(w->size(), QImage::Format_ARGB32_Premultiplied);
+        plain.fill(Qt::transparent);
+        w->render(&plain);
+        const QRect in = devicePixels(w, window, dpr);
+        const QRect own = plain.rect();
+        const struct
+        {
+            const char *side;
+            QPoint there, here;
+        } sides[] = {
+            {"top", {in.center().x(), in.top()}, {own.center().x(), own.top()}},
+            {"bottom", {in.center().x(), in.bottom()}, {own.center().x(), own.bottom()}},
+            {"left", {in.left(), in.center().y()}, {own.left(), own.center().y()}},
+            {"right", {in.right(), in.center().y()}, {own.right(), own.center().y()}},
+        };
+        // Where the scale is whole, a line may lie a pixel or two in from
+        // the edge: it is looked for that far.
+        const int depth = int(std::ceil(dpr));
+        for (const auto &side : sides) {
+            const QRgb drawn = plain.pixel(side.here);
+            const QPoint inward = (in.center() - side.there).x() == 0
+                                      ? QPoint(0, side.there.y() < in.center().y() ? 1 : -1)
+                                      : QPoint(side.there.x() < in.center().x() ? 1 : -1, 0);
+            QRgb shown = whole.pixel(side.there);
+            for (int step = 1; step < depth && !near(shown, drawn); ++step)
+                shown = whole.pixel(side.there + step * inward);
+            if (!near(shown, drawn))
+                out << QStringLiteral("%1's %2 side shows #%3 where its frame is #%4")
+                           .arg(nameOf(w), QLatin1String(side.side))
+                           .arg(shown & 0xffffff, 6, 16, QLatin1Char('0'))
+                           .arg(drawn & 0xffffff, 6, 16, QLatin1Char('0'));
+        }
+    }
+    return out;
+}
+
 void choose(MainWindow &window, const char *entry)
 {
     auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeDefence"));
@@ -250,6 +318,8 @@ class TestScale : public QObject
     Q_OBJECT
 
 private slots:
+    // As the program does.
+    void initTestCase() { useWholeFrames(); }
     void pagesWhole_data();
     void pagesWhole();
     void everyScale_data();
@@ -330,6 +400,8 @@ void TestScale::pagesWhole()
             problems << QStringLiteral("%1 (%2) reaches outside the window (%3)")
                             .arg(nameOf(w), rectText(w->geometry()), rectText(window.rect()));
     }
+
+    problems += framesCut(&window);
 
     // Reachable: the title bar in the work area, and the whole window there
     // too wherever its least size allows.
