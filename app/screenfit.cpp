@@ -109,8 +109,9 @@ void WholeFrameStyle::drawPrimitive(PrimitiveElement element, const QStyleOption
     const QTransform toDevice = painter->deviceTransform();
     const bool wholeScale = toDevice.m11() == std::floor(toDevice.m11()) &&
                             toDevice.m22() == std::floor(toDevice.m22());
-    if (element != PE_Frame || option->rect.isEmpty() || toDevice.type() > QTransform::TxScale ||
-        wholeScale) {
+    const bool framing =
+        element == PE_Frame || element == PE_FrameLineEdit || element == PE_PanelLineEdit;
+    if (!framing || option->rect.isEmpty() || toDevice.type() > QTransform::TxScale || wholeScale) {
         QProxyStyle::drawPrimitive(element, option, painter, widget);
         return;
     }

@@ -68,10 +68,11 @@ QPoint reachableFramePosition(QRect frame, QRect area);
 // logical pixel inside; the style's one-pixel frame lines, drawn at their
 // scaled positions, then fall outside the widget or under the viewport, and
 // sides of the frame are missing, which ones depending on where the box
-// lies. This style draws a frame as the style it wraps draws it at 100 % and
-// scales that picture, pixel for pixel, onto the device pixels Qt gives the
-// widget: every line keeps a pixel, the outermost ones too, which the
-// viewport leaves free. At whole scales it draws as the style it wraps.
+// lies. This style draws the frames of text boxes and line edits as the
+// style it wraps draws them at 100 % and scales that picture, pixel for
+// pixel, onto the device pixels Qt gives the widget: every line keeps a
+// pixel, the outermost ones too, which the viewport leaves free. At whole
+// scales it draws as the style it wraps.
 class WholeFrameStyle : public QProxyStyle
 {
 public:
