@@ -884,8 +884,8 @@ void TestHashPage::closingDuringLoad()
     QPointer<ReadFile> worker = window->fileHashWorker();
     QVERIFY(worker->isRunning());
     bool ended = false;
-    connect(
-        worker, &QThread::finished, this, [&] { ended = true; }, Qt::DirectConnection);
+    const auto markEnded = [&ended] { ended = true; };
+    connect(worker, &QThread::finished, this, markEnded, Qt::DirectConnection);
 
     window->close();
     window.reset();
