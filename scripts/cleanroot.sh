@@ -1,7 +1,8 @@
 # Fresh minimal Debian 12 and 13 roots for the clean-machine checks: made
 # from a cached debootstrap base per release, entered in private mount and
 # PID namespaces, and removed again on every exit path. Sourced by
-# check-clean-machine.sh, check-package.sh and release.sh after common.sh.
+# check-clean-machine.sh, check-package.sh and package-in-root.sh after common.sh
+# (whose step, find_window, save_window and ends_within it uses).
 #
 # Everything lives under one folder made by cleanroot_init. Mounts are made
 # only inside a private mount namespace, so none can outlive the command that
