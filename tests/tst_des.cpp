@@ -159,6 +159,7 @@ private slots:
     void bufferLengths();
     void batchBoundaries_data();
     void batchBoundaries();
+    void batchesInUse();
     void batchWidthsAgree();
     void parityBitsIgnored();
     void tripleDesWithEqualKeysIsDes();
@@ -351,6 +352,27 @@ void TestDes::batchBoundaries()
             QCOMPARE(encOutOf(keyed.context).toHex(), encOutOf(s).toHex());
         }
     }
+}
+
+// The vector batches are used exactly where the processor and the system
+// offer AVX2 (asked here of the compiler's runtime, not of the engine's own
+// check) and the portable ones are not forced, so a broken check cannot
+// leave them untested unnoticed; the line names the batches of this run.
+void TestDes::batchesInUse()
+{
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    const bool processorHasAvx2 = __builtin_cpu_supports("avx2");
+#else
+    const bool processorHasAvx2 = false;
+#endif
+    const bool forced = cipher::environmentAsksPortable("CIPHERBENCH_DES_PORTABLE");
+    qInfo("DES batches of this run: %s", desUsesVectors() ? "AVX2 vectors" : "64-bit words");
+    QCOMPARE(desUsesVectors(), processorHasAvx2 && !forced);
+    desForcePortable(true);
+    QVERIFY(!desUsesVectors());
+    desForcePortable(false);
+    QCOMPARE(desUsesVectors(), processorHasAvx2);
+    desForcePortable(forced);
 }
 
 // Where the processor has AVX2, the vector and the portable batches give the
