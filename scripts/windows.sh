@@ -62,8 +62,8 @@ cross_build() {
 
 # Every suite under Wine on the offscreen platform; QtTest's own totals
 # (functions and data rows) are added up over all of them. The AES rounds
-# must be chosen as on Linux: the processor's instructions where it has
-# them, the portable rounds where they are forced.
+# and the DES batches must be chosen as on Linux: the processor's
+# instructions where it has them, the portable ones where they are forced.
 run_tests() {
     step "tests under Wine"
     local prefix=$PWD/$OUT/wineprefix
@@ -98,6 +98,13 @@ run_tests() {
     if ! grep -q "AES rounds of this run: $expected" "$log" ||
         ! grep -q "AES rounds of this run: constant-time portable" "$log"; then
         echo "the AES rounds in use under Wine are not the ones this processor calls for ($expected)" >&2
+        status=1
+    fi
+    expected="64-bit words"
+    grep -qw avx2 /proc/cpuinfo && expected="AVX2 vectors"
+    if ! grep -q "DES batches of this run: $expected" "$log" ||
+        ! grep -q "DES batches of this run: 64-bit words" "$log"; then
+        echo "the DES batches in use under Wine are not the ones this processor calls for ($expected)" >&2
         status=1
     fi
     echo "windows: $passed passed, $failed failed"
