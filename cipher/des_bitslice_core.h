@@ -102,8 +102,11 @@ constexpr OutputPositions sBoxOutputPosition = invertPermutation();
 // The eight S-boxes as Boolean circuits of AND, OR, XOR, NOT and AND-NOT
 // gates, 353 in all (S1 to S8: 49, 44, 46, 33, 48, 46, 46, 41). The
 // expressions are Roman Rusakov's, generated for Openwall's John the Ripper
-// (its nonstd.c, the variants chosen there for x86-64 SSE2) and free for
-// reuse; variable names are the truth tables over a1..a6 in hexadecimal.
+// (its nonstd.c, the variants chosen there for x86-64 SSE2). The formulas
+// are not copyrighted and are free for reuse; that file's rendering of them,
+// which this follows, is Copyright (c) 2011 Solar Designer, who permits
+// redistribution and use in source and binary forms, with or without
+// modification. Variable names are the truth tables over a1..a6 in hexadecimal.
 // Inputs a1..a6 are the six bits of the S-box's group, a1 first; each circuit
 // XORs its four output bits, out1 the most significant, into out1..out4.
 // `a & ~b` is one instruction wherever vectors have AND-NOT.
