@@ -2,11 +2,10 @@
 
 #include "cipher/detail.h"
 
+#include "cipher/acceleration.h"
 #include "cipher/aes_ct.h"
 #if defined(CIPHERBENCH_HAVE_AESNI)
 #include "cipher/aes_ni.h"
-
-#include <cpuid.h>
 #endif
 
 #include <atomic>
@@ -23,39 +22,11 @@ static const unsigned char rcon[11] = {
     0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80, 0x1b, 0x36,
 };
 
-const unsigned int blockSize = 16;
-
 // FIPS-197 5.2 RotWord on a key word whose byte j is bits 8j to 8j + 7:
 // (a0, a1, a2, a3) becomes (a1, a2, a3, a0).
 inline std::uint32_t rotWord(std::uint32_t w)
 {
     return (w >> 8) | (w << 24);
-}
-
-bool processorHasAesInstructions()
-{
-#if defined(CIPHERBENCH_HAVE_AESNI)
-    // CPUID leaf 1, ECX: bit 25 AES, bit 19 SSE4.1 (what aes_ni.cpp is built for).
-    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0)
-        return false;
-    return (ecx & (1u << 25)) != 0 && (ecx & (1u << 19)) != 0;
-#else
-    return false;
-#endif
-}
-
-// Both read once, on first use.
-struct PathChoice
-{
-    const bool hardwareAvailable = processorHasAesInstructions();
-    std::atomic<bool> portableForced{cipher::environmentAsksPortable("CIPHERBENCH_AES_PORTABLE")};
-};
-
-PathChoice &pathChoice()
-{
-    static PathChoice choice;
-    return choice;
 }
 
 // The state field keeps the matrix of the last block row by row (row r,
@@ -75,7 +46,7 @@ inline void keepState(unsigned char *state, const unsigned char *block)
 int removePadding(unsigned char *out, unsigned int length)
 {
     const unsigned int n = out[length - 1];
-    if (n > blockSize)
+    if (n > cipher::aesBlockSize)
         return 0;
     std::memset(out + length - n, 0, n);
     return static_cast<int>(length - n);
@@ -142,13 +113,12 @@ const AesContext::Rounds AesContext::Rounds::instructions =
 
 bool aesUsesHardware()
 {
-    PathChoice &choice = pathChoice();
-    return choice.hardwareAvailable && !choice.portableForced.load();
+    return cipher::accelerationInUse(cipher::Acceleration::AesInstructions);
 }
 
 void aesForcePortable(bool force)
 {
-    pathChoice().portableForced.store(force);
+    cipher::forcePortable(cipher::Acceleration::AesInstructions, force);
 }
 
 AesContext::AesContext(int keyLength, const unsigned char *key)
@@ -209,20 +179,20 @@ void AesContext::encryptBlocksEcb(const unsigned char *in, std::size_t blocks,
                                   const unsigned char *last, unsigned char *out)
 {
     rounds->encryptEcb(*this, in, blocks, last, out);
-    keepState(state, out + blockSize * blocks);
+    keepState(state, out + cipher::aesBlockSize * blocks);
 }
 
 void AesContext::decryptBlocksEcb(const unsigned char *in, std::size_t blocks, unsigned char *out)
 {
     rounds->decryptEcb(*this, in, blocks, out);
-    keepState(state, out + blockSize * (blocks - 1));
+    keepState(state, out + cipher::aesBlockSize * (blocks - 1));
 }
 
 void AesContext::encryptBlocksCbc(unsigned char *in, std::size_t blocks, const unsigned char *last,
                                   unsigned char *out, unsigned char *iv)
 {
     rounds->encryptCbc(*this, in, blocks, last, out, iv);
-    keepState(state, out + blockSize * blocks);
+    keepState(state, out + cipher::aesBlockSize * blocks);
 }
 
 void AesContext::decryptBlocksCbc(const unsigned char *in, std::size_t blocks, unsigned char *out,
@@ -230,10 +200,11 @@ void AesContext::decryptBlocksCbc(const unsigned char *in, std::size_t blocks, u
 {
     // The state is the last block as InvCipher left it, before the chaining
     // value went in; that value may be overwritten by the output, so keep it.
-    unsigned char lastChain[blockSize];
-    std::memcpy(lastChain, blocks > 1 ? in + blockSize * (blocks - 2) : iv, blockSize);
+    unsigned char lastChain[cipher::aesBlockSize];
+    std::memcpy(lastChain, blocks > 1 ? in + cipher::aesBlockSize * (blocks - 2) : iv,
+                cipher::aesBlockSize);
     rounds->decryptCbc(*this, in, blocks, out, iv);
-    cipher::xorBlock(lastChain, out + blockSize * (blocks - 1));
+    cipher::xorBlock(lastChain, out + cipher::aesBlockSize * (blocks - 1));
     keepState(state, lastChain);
     cipher::secureWipe(lastChain, sizeof lastChain);
 }
@@ -275,7 +246,7 @@ void AesCipher::setKey(int keyLength, const char *key)
 // is refused like any other failure.
 static bool paddedLengthFits(unsigned int length)
 {
-    return length <= static_cast<unsigned int>(INT_MAX) - blockSize;
+    return length <= static_cast<unsigned int>(INT_MAX) - cipher::aesBlockSize;
 }
 
 // The final block of an encryption: the r bytes left over, then 16 - r bytes
@@ -284,7 +255,7 @@ static void buildPaddingBlock(unsigned char *block, const unsigned char *rest, u
 {
     if (r != 0)
         std::memcpy(block, rest, r);
-    std::memset(block + r, static_cast<int>(blockSize - r), blockSize - r);
+    std::memset(block + r, static_cast<int>(cipher::aesBlockSize - r), cipher::aesBlockSize - r);
 }
 
 int AesCipher::encryptEcb(char *in, unsigned int length, char *out)
@@ -293,20 +264,21 @@ int AesCipher::encryptEcb(char *in, unsigned int length, char *out)
         !paddedLengthFits(length))
         return 0;
     const unsigned char *src = reinterpret_cast<const unsigned char *>(in);
-    const unsigned int full = length / blockSize;
-    unsigned char last[blockSize];
-    buildPaddingBlock(last, src + full * blockSize, length % blockSize);
+    const unsigned int full = length / cipher::aesBlockSize;
+    unsigned char last[cipher::aesBlockSize];
+    buildPaddingBlock(last, src + full * cipher::aesBlockSize, length % cipher::aesBlockSize);
     context->encryptBlocksEcb(src, full, last, reinterpret_cast<unsigned char *>(out));
     cipher::secureWipe(last, sizeof last);
-    return static_cast<int>((full + 1) * blockSize);
+    return static_cast<int>((full + 1) * cipher::aesBlockSize);
 }
 
 int AesCipher::decryptEcb(char *in, unsigned int length, unsigned char *out)
 {
     if (context == nullptr || out == nullptr || in == nullptr || length == 0 ||
-        length % blockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
+        length % cipher::aesBlockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
         return 0;
-    context->decryptBlocksEcb(reinterpret_cast<const unsigned char *>(in), length / blockSize, out);
+    context->decryptBlocksEcb(reinterpret_cast<const unsigned char *>(in),
+                              length / cipher::aesBlockSize, out);
     return removePadding(out, length);
 }
 
@@ -319,21 +291,22 @@ int AesCipher::encryptCbc(char *in, unsigned int length, char *out, char *iv)
     // the input buffer holds plaintext XOR chaining value afterwards: that is
     // the engine's documented behaviour, and it saves a copy.
     unsigned char *src = reinterpret_cast<unsigned char *>(in);
-    const unsigned int full = length / blockSize;
-    unsigned char last[blockSize];
-    buildPaddingBlock(last, src + full * blockSize, length % blockSize);
+    const unsigned int full = length / cipher::aesBlockSize;
+    unsigned char last[cipher::aesBlockSize];
+    buildPaddingBlock(last, src + full * cipher::aesBlockSize, length % cipher::aesBlockSize);
     context->encryptBlocksCbc(src, full, last, reinterpret_cast<unsigned char *>(out),
                               reinterpret_cast<unsigned char *>(iv));
     cipher::secureWipe(last, sizeof last);
-    return static_cast<int>((full + 1) * blockSize);
+    return static_cast<int>((full + 1) * cipher::aesBlockSize);
 }
 
 int AesCipher::decryptCbc(char *in, unsigned int length, unsigned char *out, char *iv)
 {
     if (context == nullptr || out == nullptr || in == nullptr || iv == nullptr || length == 0 ||
-        length % blockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
+        length % cipher::aesBlockSize != 0 || length > static_cast<unsigned int>(INT_MAX))
         return 0;
-    context->decryptBlocksCbc(reinterpret_cast<const unsigned char *>(in), length / blockSize, out,
+    context->decryptBlocksCbc(reinterpret_cast<const unsigned char *>(in),
+                              length / cipher::aesBlockSize, out,
                               reinterpret_cast<unsigned char *>(iv));
     return removePadding(out, length);
 }

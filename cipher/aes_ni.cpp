@@ -15,7 +15,6 @@ namespace cipher {
 namespace aesni {
 namespace {
 
-const std::size_t blockSize = 16;
 // Blocks in flight: the instructions' latency is several times their issue
 // interval, so independent blocks fill the pipeline.
 const int inFlight = 8;
@@ -37,7 +36,7 @@ struct Schedule
     explicit Schedule(const unsigned char *bytes)
     {
         for (int i = 0; i <= Nr; ++i)
-            k[i] = load(bytes + blockSize * i);
+            k[i] = load(bytes + aesBlockSize * i);
     }
     ~Schedule() { secureWipe(k, sizeof k); }
     Schedule(const Schedule &) = delete;
@@ -108,15 +107,15 @@ void ecbEncrypt(const unsigned char *roundKeys, const unsigned char *in, std::si
         __m128i x[inFlight];
 #pragma GCC unroll 8
         for (int j = 0; j < inFlight; ++j)
-            x[j] = load(in + blockSize * (i + j));
+            x[j] = load(in + aesBlockSize * (i + j));
         encryptMany(s, x);
 #pragma GCC unroll 8
         for (int j = 0; j < inFlight; ++j)
-            store(out + blockSize * (i + j), x[j]);
+            store(out + aesBlockSize * (i + j), x[j]);
     }
     for (; i < blocks; ++i)
-        store(out + blockSize * i, encryptOne(s, load(in + blockSize * i)));
-    store(out + blockSize * blocks, encryptOne(s, load(last)));
+        store(out + aesBlockSize * i, encryptOne(s, load(in + aesBlockSize * i)));
+    store(out + aesBlockSize * blocks, encryptOne(s, load(last)));
 }
 
 template <int Nr>
@@ -129,14 +128,14 @@ void ecbDecrypt(const unsigned char *invKeys, const unsigned char *in, std::size
         __m128i x[inFlight];
 #pragma GCC unroll 8
         for (int j = 0; j < inFlight; ++j)
-            x[j] = load(in + blockSize * (i + j));
+            x[j] = load(in + aesBlockSize * (i + j));
         decryptMany(s, x);
 #pragma GCC unroll 8
         for (int j = 0; j < inFlight; ++j)
-            store(out + blockSize * (i + j), x[j]);
+            store(out + aesBlockSize * (i + j), x[j]);
     }
     for (; i < blocks; ++i)
-        store(out + blockSize * i, decryptOne(s, load(in + blockSize * i)));
+        store(out + aesBlockSize * i, decryptOne(s, load(in + aesBlockSize * i)));
 }
 
 template <int Nr>
@@ -148,14 +147,14 @@ void cbcEncrypt(const unsigned char *roundKeys, unsigned char *in, std::size_t b
     const Schedule<Nr> s(roundKeys);
     __m128i chain = load(iv);
     for (std::size_t i = 0; i <= blocks; ++i) {
-        const __m128i plain = i < blocks ? load(in + blockSize * i) : load(last);
+        const __m128i plain = i < blocks ? load(in + aesBlockSize * i) : load(last);
         if (i < blocks)
-            store(in + blockSize * i, _mm_xor_si128(plain, chain));
+            store(in + aesBlockSize * i, _mm_xor_si128(plain, chain));
         __m128i x = _mm_xor_si128(_mm_xor_si128(plain, s.k[0]), chain);
         for (int round = 1; round < Nr; ++round)
             x = _mm_aesenc_si128(x, s.k[round]);
         chain = _mm_aesenclast_si128(x, s.k[Nr]);
-        store(out + blockSize * i, chain);
+        store(out + aesBlockSize * i, chain);
     }
     store(iv, chain);
 }
@@ -172,17 +171,17 @@ void cbcDecrypt(const unsigned char *invKeys, const unsigned char *in, std::size
         __m128i c[inFlight], x[inFlight];
 #pragma GCC unroll 8
         for (int j = 0; j < inFlight; ++j)
-            x[j] = c[j] = load(in + blockSize * (i + j));
+            x[j] = c[j] = load(in + aesBlockSize * (i + j));
         decryptMany(s, x);
-        store(out + blockSize * i, _mm_xor_si128(x[0], chain));
+        store(out + aesBlockSize * i, _mm_xor_si128(x[0], chain));
 #pragma GCC unroll 8
         for (int j = 1; j < inFlight; ++j)
-            store(out + blockSize * (i + j), _mm_xor_si128(x[j], c[j - 1]));
+            store(out + aesBlockSize * (i + j), _mm_xor_si128(x[j], c[j - 1]));
         chain = c[inFlight - 1];
     }
     for (; i < blocks; ++i) {
-        const __m128i c = load(in + blockSize * i);
-        store(out + blockSize * i, _mm_xor_si128(decryptOne(s, c), chain));
+        const __m128i c = load(in + aesBlockSize * i);
+        store(out + aesBlockSize * i, _mm_xor_si128(decryptOne(s, c), chain));
         chain = c;
     }
     store(iv, chain);
@@ -192,10 +191,11 @@ void cbcDecrypt(const unsigned char *invKeys, const unsigned char *in, std::size
 
 void deriveInvKeys(const unsigned char *roundKeys, int Nr, unsigned char *invKeys)
 {
-    store(invKeys, load(roundKeys + blockSize * Nr));
+    store(invKeys, load(roundKeys + aesBlockSize * Nr));
     for (int i = 1; i < Nr; ++i)
-        store(invKeys + blockSize * i, _mm_aesimc_si128(load(roundKeys + blockSize * (Nr - i))));
-    store(invKeys + blockSize * Nr, load(roundKeys));
+        store(invKeys + aesBlockSize * i,
+              _mm_aesimc_si128(load(roundKeys + aesBlockSize * (Nr - i))));
+    store(invKeys + aesBlockSize * Nr, load(roundKeys));
 }
 
 void encryptEcb(const unsigned char *roundKeys, int Nr, const unsigned char *in, std::size_t blocks,

@@ -1,5 +1,6 @@
 #include "cipher/des.h"
 
+#include "cipher/acceleration.h"
 #include "cipher/des_bitslice.h"
 #include "cipher/detail.h"
 
@@ -81,8 +82,6 @@ static const unsigned char permutedChoice2[48] = {
 // The key schedule's left shifts of C and D for rounds 1 to 16.
 static const unsigned char leftShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
 
-const int blockBytes = 8;
-
 // The buffer contract shared by the four operations: ceil(length / 8)
 // blocks, a final partial block zero-filled, then one zero byte. All blocks
 // go through `passes` in one run; `result` receives the last block's output
@@ -92,16 +91,16 @@ int processBlocks(const void *in, int length, char *out, const cipher::desbs::Pa
                   int passCount, unsigned char *result, unsigned char *middle)
 {
     // The count is returned as an int, so it must fit after rounding up.
-    if (out == nullptr || length < 0 || length > INT_MAX - (blockBytes - 1) ||
+    if (out == nullptr || length < 0 || length > INT_MAX - (cipher::desBlockSize - 1) ||
         (in == nullptr && length != 0))
         return 0;
-    const int full = length / blockBytes;
-    const int rest = length % blockBytes;
+    const int full = length / cipher::desBlockSize;
+    const int rest = length % cipher::desBlockSize;
     const int blocks = full + (rest != 0 ? 1 : 0);
     if (blocks != 0) {
-        unsigned char last[blockBytes] = {};
+        unsigned char last[cipher::desBlockSize] = {};
         if (rest != 0)
-            std::memcpy(last, static_cast<const char *>(in) + full * blockBytes,
+            std::memcpy(last, static_cast<const char *>(in) + full * cipher::desBlockSize,
                         static_cast<std::size_t>(rest));
         unsigned char *dst = reinterpret_cast<unsigned char *>(out);
         const cipher::desbs::Job job{passes,
@@ -112,11 +111,11 @@ int processBlocks(const void *in, int length, char *out, const cipher::desbs::Pa
                                      dst,
                                      middle};
         cipher::desbs::run(job);
-        std::memcpy(result, dst + (blocks - 1) * blockBytes, blockBytes);
+        std::memcpy(result, dst + (blocks - 1) * cipher::desBlockSize, cipher::desBlockSize);
         cipher::secureWipe(last, sizeof last);
     }
-    out[blocks * blockBytes] = 0;
-    return blocks * blockBytes;
+    out[blocks * cipher::desBlockSize] = 0;
+    return blocks * cipher::desBlockSize;
 }
 
 } // namespace
@@ -132,12 +131,12 @@ const unsigned char (*desSBoxes())[64]
 
 bool desUsesVectors()
 {
-    return cipher::desbs::usesVectors();
+    return cipher::accelerationInUse(cipher::Acceleration::Avx2Vectors);
 }
 
 void desForcePortable(bool force)
 {
-    cipher::desbs::forcePortable(force);
+    cipher::forcePortable(cipher::Acceleration::Avx2Vectors, force);
 }
 
 DesContext::DesContext() : subKeys{}, encOut{}, decOut{}, keyMasks{} {}

@@ -1,13 +1,8 @@
 #include "cipher/des_bitslice.h"
 
+#include "cipher/acceleration.h"
 #include "cipher/des_bitslice_core.h"
 
-#if defined(CIPHERBENCH_HAVE_AVX2)
-#include <cpuid.h>
-#endif
-
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -31,39 +26,17 @@ struct Lanes<std::uint64_t>
 // Blocks per vector batch.
 const std::size_t vectorLanes = 256;
 
-bool processorHasAvx2()
+// A 6-bit group (the first bit the most significant) through S-box `box`'s
+// circuit, one input word per bit.
+template <int box>
+unsigned char evaluateSBox(unsigned int group)
 {
-#if defined(CIPHERBENCH_HAVE_AVX2)
-    // CPUID leaf 1, ECX: bit 27 OSXSAVE, bit 28 AVX; the system must also
-    // save the YMM registers (XCR0 bits 1 and 2); leaf 7, EBX bit 5: AVX2.
-    unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0)
-        return false;
-    if ((ecx & (1u << 27)) == 0 || (ecx & (1u << 28)) == 0)
-        return false;
-    unsigned int xcr0 = 0, xcr0High = 0;
-    __asm__("xgetbv" : "=a"(xcr0), "=d"(xcr0High) : "c"(0));
-    if ((xcr0 & 6u) != 6u)
-        return false;
-    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0)
-        return false;
-    return (ebx & (1u << 5)) != 0;
-#else
-    return false;
-#endif
-}
-
-// Both read once, on first use.
-struct PathChoice
-{
-    const bool vectorsAvailable = processorHasAvx2();
-    std::atomic<bool> portableForced{cipher::environmentAsksPortable("CIPHERBENCH_DES_PORTABLE")};
-};
-
-PathChoice &pathChoice()
-{
-    static PathChoice choice;
-    return choice;
+    std::uint64_t a[6], out[4] = {};
+    for (int i = 0; i < 6; ++i)
+        a[i] = 0 - std::uint64_t((group >> (5 - i)) & 1u);
+    sBox<box>(a[0], a[1], a[2], a[3], a[4], a[5], out[0], out[1], out[2], out[3]);
+    return static_cast<unsigned char>((out[0] & 8u) | (out[1] & 4u) | (out[2] & 2u) |
+                                      (out[3] & 1u));
 }
 
 } // namespace
@@ -85,7 +58,7 @@ void run(const Job &job)
 #if defined(CIPHERBENCH_HAVE_AVX2)
     // A vector batch costs about what a 64-block one does, so vectors take
     // everything but a remainder that one 64-block batch holds.
-    if (usesVectors()) {
+    if (accelerationInUse(Acceleration::Avx2Vectors)) {
         const std::size_t tail = total % vectorLanes;
         wide = tail <= 64 ? total - tail : total;
         if (wide != 0)
@@ -96,34 +69,13 @@ void run(const Job &job)
         runBlocks<std::uint64_t>(job, wide, total - wide);
 }
 
-bool usesVectors()
-{
-    PathChoice &choice = pathChoice();
-    return choice.vectorsAvailable && !choice.portableForced.load();
-}
-
-void forcePortable(bool force)
-{
-    pathChoice().portableForced.store(force);
-}
-
 unsigned char sBoxCircuit(int box, unsigned int group)
 {
-    std::uint64_t a[6], out[4] = {};
-    for (int i = 0; i < 6; ++i)
-        a[i] = 0 - std::uint64_t((group >> (5 - i)) & 1u);
-    switch (box) {
-    case 0: s1(a[0], a[1], a[2], a[3], a[4], a[5], out[0], out[1], out[2], out[3]); break;
-    case 1: s2(a[0], a[1], a[2], a[3], a[4], a[5], out[0], out[1], out[2], out[3]); break;
-    case 2: s3(a[0], a[1], a[2], a[3], a[4], a[5], out[0], out[1], out[2], out[3]); break;
-    case 3: s4(a[0], a[1], a[2], a[3], a[4], a[5], out[0], out[1], out[2], out[3]); break;
-    case 4: s5(a[0], a[1], a[2], a[3], a[4], a[5], out[0], out[1], out[2], out[3]); break;
-    case 5: s6(a[0], a[1], a[2], a[3], a[4], a[5], out[0], out[1], out[2], out[3]); break;
-    case 6: s7(a[0], a[1], a[2], a[3], a[4], a[5], out[0], out[1], out[2], out[3]); break;
-    default: s8(a[0], a[1], a[2], a[3], a[4], a[5], out[0], out[1], out[2], out[3]); break;
-    }
-    return static_cast<unsigned char>((out[0] & 8u) | (out[1] & 4u) | (out[2] & 2u) |
-                                      (out[3] & 1u));
+    using Evaluate = unsigned char (*)(unsigned int);
+    static constexpr Evaluate boxes[8] = {evaluateSBox<0>, evaluateSBox<1>, evaluateSBox<2>,
+                                          evaluateSBox<3>, evaluateSBox<4>, evaluateSBox<5>,
+                                          evaluateSBox<6>, evaluateSBox<7>};
+    return boxes[box & 7](group);
 }
 
 } // namespace desbs

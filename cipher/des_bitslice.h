@@ -43,11 +43,6 @@ void expandKeyMasks(const unsigned char (*subKeys)[48], unsigned char (*masks)[4
 
 void run(const Job &job);
 
-// True when run() uses the vector batches for long inputs: the processor
-// has AVX2 and the portable batches are not forced.
-bool usesVectors();
-void forcePortable(bool force);
-
 // S-box `box` (0 to 7) as its circuit computes it for one 6-bit group (the
 // first bit the most significant), so it can be checked against FIPS 46-3.
 unsigned char sBoxCircuit(int box, unsigned int group);

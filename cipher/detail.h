@@ -8,7 +8,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 // The bit-sliced rounds keep their state in registers only if every step is
@@ -23,13 +22,9 @@
 
 namespace cipher {
 
-// Whether the environment variable NAME forces an engine onto its portable
-// rounds: set, not empty and not "0".
-inline bool environmentAsksPortable(const char *name)
-{
-    const char *value = std::getenv(name);
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
-}
+// The block sizes of FIPS-197 and FIPS 46-3, in bytes.
+constexpr int aesBlockSize = 16;
+constexpr int desBlockSize = 8;
 
 // FIPS 46-3 S1..S8; entry [box][row * 16 + column].
 const unsigned char (*desSBoxes())[64];
@@ -50,10 +45,10 @@ CIPHER_ALWAYS_INLINE void storeWord(std::uint32_t w, unsigned char *p)
     p[3] = static_cast<unsigned char>(w >> 24);
 }
 
-// XORs one 16-byte AES block into another.
+// XORs one AES block into another.
 inline void xorBlock(unsigned char *block, const unsigned char *with)
 {
-    for (std::size_t i = 0; i < 16; ++i)
+    for (std::size_t i = 0; i < aesBlockSize; ++i)
         block[i] ^= with[i];
 }
 

@@ -5,8 +5,8 @@
 
 namespace cipher {
 
-// Zeroes `size` bytes through a volatile pointer, so the stores survive even
-// when the buffer is never read again (the optimiser may drop a memset).
+// Zeroes `size` bytes in a way the optimiser may not drop, even when the
+// buffer is never read again (it may drop a plain memset then).
 void secureWipe(void *secret, std::size_t size);
 
 } // namespace cipher
