@@ -706,18 +706,6 @@ inline void storeBigEndian(std::uint64_t v, unsigned char *p)
 #endif
 }
 
-// The batch state is several KiB: cleared at memset speed, then a barrier
-// tells the compiler the zeros are read, so the stores are not dropped.
-inline void wipe(void *p, std::size_t size)
-{
-#if defined(__GNUC__)
-    std::memset(p, 0, size);
-    __asm__ __volatile__("" : : "r"(p) : "memory");
-#else
-    cipher::secureWipe(p, size);
-#endif
-}
-
 inline std::size_t jobTotal(const cipher::desbs::Job &job)
 {
     return job.blocks + (job.last != nullptr ? 1 : 0);
@@ -784,7 +772,7 @@ struct Batch
         storeBigEndian(block, out);
     }
 
-    void clear() { wipe(this, sizeof *this); }
+    void clear() { cipher::secureWipe(this, sizeof *this); }
 };
 
 // Runs blocks [first, first + count) of the job through all its passes, one
