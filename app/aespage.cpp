@@ -195,11 +195,14 @@ void MainWindow::on_btnDecAES_clicked()
     if (!hexOnly) {
         // Base64 copied from mail or files is often wrapped into lines.
         const QByteArray base64 = removeWhitespace(text).toUtf8();
-        const WorkBuffer decoded(
-            base64DecodedCapacity(int(qMin<qsizetype>(base64.size(), INT_MAX - 3))), "base64");
+        // Sized for the whole text: one whose bytes an int cannot count gets
+        // no buffer, and this press ends as for any buffer that cannot be had.
+        const WorkBuffer decoded(base64DecodedCapacity(base64.size()), "base64");
         if (!decoded)
             return;
-        const int m = base64Decode(base64.constData(), decoded.data());
+        const int m = base64Decode(base64.constData(), decoded.data(), decoded.size());
+        if (m < 0)
+            return;
         if (!attempt(decoded.data(), m, QT_TR_NOOP("base64模式解密中...")))
             return;
         if (r == 0)

@@ -89,12 +89,14 @@ void MainWindow::on_btnDecBASE64_clicked()
         inCodeHexBASE64 ? removeAsciiWhitespace(readHex(text)) : removeWhitespace(text).toUtf8();
 
     showRunning(Operation::DecodeBase64);
-    const int capacity =
-        base64DecodedCapacity(int(qMin<qsizetype>(characters.size(), INT_MAX - 3)));
-    const WorkBuffer decoded(capacity > 0 ? capacity : 1, "base64");
+    // Sized for the whole text: one whose bytes an int cannot count gets no
+    // buffer, and the press ends as for any buffer that cannot be had.
+    const WorkBuffer decoded(base64DecodedCapacity(characters.size()), "base64");
     if (!decoded)
         return;
-    const int count = base64Decode(characters.constData(), decoded.data());
+    const int count = base64Decode(characters.constData(), decoded.data(), decoded.size());
+    if (count < 0)
+        return;
 
     {
         // Selecting hex re-renders the old result, which the decoded bytes

@@ -363,11 +363,18 @@ char *base64Encode(const char *in, char *out, int len)
     return out;
 }
 
-int base64DecodedCapacity(int textLen)
+// Every group of four characters begun gives at most three bytes.
+static std::size_t decodedBytesAtMost(std::size_t textLen)
+{
+    return (textLen / 4 + (textLen % 4 != 0)) * 3;
+}
+
+int base64DecodedCapacity(qsizetype textLen)
 {
     if (textLen <= 0)
         return 0;
-    return static_cast<int>((static_cast<long long>(textLen) + 3) / 4 * 3);
+    const std::size_t bytes = decodedBytesAtMost(std::size_t(textLen));
+    return bytes > std::size_t(INT_MAX) ? -1 : static_cast<int>(bytes);
 }
 
 // Groups of four characters, each character worth its alphabet index or 255
@@ -380,12 +387,16 @@ int base64DecodedCapacity(int textLen)
 // so three characters give two bytes and two characters give one byte, while
 // a single character, too few bits for a whole byte, gives nothing. Hence at
 // most three bytes are written for every group begun, the short one included.
-// Like base64DecodedCapacity, the count assumes a text shorter than INT_MAX.
-int base64Decode(const char *in, char *out)
+// The room is checked before anything is written, so that a caller whose
+// buffer was sized for another text loses its result, never its memory.
+int base64Decode(const char *in, char *out, std::size_t capacity)
 {
     if (!in || !out)
         return 0;
     const std::size_t length = std::strlen(in);
+    const std::size_t needed = decodedBytesAtMost(length);
+    if (needed > capacity || needed > std::size_t(INT_MAX))
+        return -1;
     const unsigned char *p = reinterpret_cast<const unsigned char *>(in);
     const unsigned char *const wholeEnd = p + (length & ~std::size_t(3));
     const unsigned char *const index = kBase64Index.index;
@@ -472,11 +483,12 @@ bool renderHexBase64(const QString &current, const QString &comboText, QString *
     // The box is taken to hold Base64: decode its UTF-8 form, which like
     // every QByteArray ends in a terminator.
     const QByteArray text = current.toUtf8();
-    const int capacity = text.size() <= INT_MAX ? base64DecodedCapacity(int(text.size())) : -1;
-    const WorkBuffer buffer(capacity, "hex");
+    const WorkBuffer buffer(base64DecodedCapacity(text.size()), "hex");
     if (!buffer)
         return false;
-    const int n = base64Decode(text.constData(), buffer.data());
+    const int n = base64Decode(text.constData(), buffer.data(), buffer.size());
+    if (n < 0)
+        return false; // not with a buffer sized for this very text
     *replacement = bytesToHexStr(QByteArray::fromRawData(buffer.data(), n));
     *count = n;
     return true;

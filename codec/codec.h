@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringConverter>
 
+#include <cstddef>
+
 // Bytes as two-digit upper-case groups in `radix`; with `spaced`, one
 // `separator` between neighbouring bytes, never leading or trailing.
 QString bytesToHexStr(const QByteArray &bytes, int radix = 16, bool spaced = true,
@@ -31,11 +33,14 @@ char *base64Encode(const char *in, char *out, int len);
 // Bytes needed by base64Encode for `len` input bytes, terminator included.
 int base64EncodedSize(int len);
 
-// Decodes zero-terminated Base64 text into `out`; returns the bytes written
-// (no terminator). `out` needs 3 bytes for every group of four begun.
-int base64Decode(const char *in, char *out);
-// Bytes base64Decode may write for a text of `textLen` characters.
-int base64DecodedCapacity(int textLen);
+// Decodes zero-terminated Base64 text into `out`, which holds `capacity`
+// bytes; returns the bytes written (no terminator). A text needs 3 bytes for
+// every group of four characters begun; one that needs more than `capacity`,
+// or more than an int counts, is refused: -1, and nothing is written.
+int base64Decode(const char *in, char *out, std::size_t capacity);
+// Bytes base64Decode needs for a text of `textLen` characters; -1 beyond what
+// an int counts, which no working buffer is given for.
+int base64DecodedCapacity(qsizetype textLen);
 
 bool isHexStr(const QString &text);
 bool isBase64Str(const QString &text);

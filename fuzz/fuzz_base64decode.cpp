@@ -1,7 +1,8 @@
 // base64Decode on arbitrary bytes taken as a zero-terminated text, with an
 // output of exactly base64DecodedCapacity bytes (AddressSanitizer watches the
 // edges of both blocks), checked against a plain character-by-character
-// decoder; and the encode -> decode round trip on the same bytes.
+// decoder, and refusing one group less room untouched; and the encode ->
+// decode round trip on the same bytes.
 
 #include "codec/codec.h"
 
@@ -65,11 +66,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const int length = int(std::strlen(text.get()));
     const int capacity = base64DecodedCapacity(length);
     std::unique_ptr<char[]> out(new char[capacity]);
-    const int n = base64Decode(text.get(), out.get());
+    const int n = base64Decode(text.get(), out.get(), std::size_t(capacity));
     if (n < 0 || n > capacity)
         std::abort();
     if (referenceDecode(text.get()) != std::string(out.get(), std::size_t(n)))
         std::abort();
+    // One group less room: refused before anything is written.
+    if (capacity > 0) {
+        std::memset(out.get(), 0x5A, std::size_t(capacity));
+        if (base64Decode(text.get(), out.get(), std::size_t(capacity - 3)) != -1)
+            std::abort();
+        for (int i = 0; i < capacity; ++i) {
+            if (out[i] != 0x5A)
+                std::abort();
+        }
+    }
 
     // Round trip of the raw bytes.
     const int encodedSize = base64EncodedSize(int(size));
@@ -85,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
     const int backCapacity = base64DecodedCapacity(encodedSize - 1);
     std::unique_ptr<char[]> back(new char[backCapacity]);
-    const int m = base64Decode(encoded.get(), back.get());
+    const int m = base64Decode(encoded.get(), back.get(), std::size_t(backCapacity));
     if (m != int(size) || (size && std::memcmp(back.get(), data, size) != 0))
         std::abort();
     return 0;

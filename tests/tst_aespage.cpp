@@ -104,6 +104,8 @@ private slots:
     void decryptOwnOutput();
     void allocationFailure_data();
     void allocationFailure();
+    void decryptBeyondTheLimit_data();
+    void decryptBeyondTheLimit();
 };
 
 void TestAesPage::startUp()
@@ -600,6 +602,53 @@ void TestAesPage::allocationFailure()
     // The next press works again.
     QTest::mouseClick(page.encrypt, Qt::LeftButton);
     QCOMPARE(page.statusTexts().last(), QStringLiteral("加密完成！"));
+}
+
+void TestAesPage::decryptBeyondTheLimit_data()
+{
+    QTest::addColumn<int>("room"); // bytes more or less than the text needs
+    QTest::newRow("room for the whole text") << 0;
+    QTest::newRow("one byte short") << -1;
+}
+
+// Base64 cipher text is decoded into a buffer asked for the room the whole
+// text needs. One whose bytes an int cannot count gets none, and the press
+// ends as for any buffer that cannot be had; a limit just below the text's
+// need stands in for an int's.
+void TestAesPage::decryptBeyondTheLimit()
+{
+    QFETCH(int, room);
+
+    AesPage page;
+    MessageBoxAnswerer boxes;
+    page.setup(false, QStringLiteral("0123456789abcdef"), true);
+    const QString plain(280, QLatin1Char('x'));
+    const QString cipher = page.run(page.encrypt, plain);
+    QCOMPARE(cipher.size(), 384); // 288 bytes: 280 and a block's padding
+    const int capacity = 288;
+
+    page.enc->setPlainText(cipher);
+    page.dec->setPlainText(QStringLiteral("before"));
+    const QStringList counterBefore = page.counter();
+    page.statuses.clear();
+    DebugCapture debug;
+    {
+        const BufferSizeLimit limit(std::size_t(capacity + room));
+        QTest::mouseClick(page.decrypt, Qt::LeftButton);
+        QCOMPARE(limit.requests().front(), std::size_t(capacity));
+    }
+
+    if (room >= 0) {
+        QCOMPARE(page.dec->toPlainText(), plain);
+        QCOMPARE(page.statusTexts().last(), QStringLiteral("解密完成！"));
+    } else {
+        QCOMPARE(debug.debugLines(),
+                 QStringList{QStringLiteral("Unable to allocate memory for base64\n")});
+        QCOMPARE(page.statusTexts(), QStringList());
+        QCOMPARE(page.dec->toPlainText(), QStringLiteral("before"));
+        QCOMPARE(page.counter(), counterBefore);
+    }
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
 
 QTEST_MAIN(TestAesPage)

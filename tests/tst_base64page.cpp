@@ -20,6 +20,8 @@
 #include <QTextEdit>
 #include <QTextLayout>
 
+#include <algorithm>
+
 namespace {
 
 const QString hexMessage =
@@ -90,6 +92,8 @@ private slots:
     void hexGuard();
     void hexGuardLongPaste();
     void allocationFailure();
+    void decodeBeyondTheLimit_data();
+    void decodeBeyondTheLimit();
 };
 
 void TestBase64Page::startUp()
@@ -436,6 +440,72 @@ void TestBase64Page::allocationFailure()
         QCOMPARE(page.outCode->currentIndex(), 0);
         QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
     }
+}
+
+void TestBase64Page::decodeBeyondTheLimit_data()
+{
+    QTest::addColumn<bool>("hexInput");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<bool>("fits");
+
+    const QByteArray groups = QByteArray("YWJj").repeated(100); // 300 bytes decoded
+    const auto lines = [](const QByteArray &text) {
+        QStringList out;
+        for (qsizetype i = 0; i < text.size(); i += 76)
+            out << QString::fromLatin1(text.mid(i, 76));
+        return out.join(QLatin1Char('\n'));
+    };
+    const auto hex = [](const QByteArray &text) {
+        return QString::fromLatin1(text.toHex(' ').toUpper());
+    };
+    QTest::newRow("at the limit") << false << QString::fromLatin1(groups) << 300 << true;
+    QTest::newRow("one group beyond")
+        << false << QString::fromLatin1(groups + "YQ==") << 303 << false;
+    QTest::newRow("wrapped into lines, one group beyond")
+        << false << lines(groups + "YWI=") << 303 << false;
+    QTest::newRow("hex input at the limit") << true << hex(groups) << 300 << true;
+    QTest::newRow("hex input, one group beyond") << true << hex(groups + "YQ==") << 303 << false;
+}
+
+// The decoding buffer is asked for the room the whole text needs. A text
+// whose bytes an int cannot count gets none, and the press ends as for any
+// buffer that cannot be had: with a limit of 300 bytes standing in for an
+// int's, texts of a few hundred characters reach that path.
+void TestBase64Page::decodeBeyondTheLimit()
+{
+    QFETCH(bool, hexInput);
+    QFETCH(QString, input);
+    QFETCH(int, capacity);
+    QFETCH(bool, fits);
+
+    Base64Page page;
+    MessageBoxAnswerer boxes;
+    page.inCode->setCurrentIndex(hexInput ? 1 : 0);
+    page.enc->setPlainText(input);
+    page.dec->setPlainText(QStringLiteral("before"));
+    page.statuses.clear();
+    DebugCapture debug;
+    {
+        const BufferSizeLimit limit(300);
+        QTest::mouseClick(page.decode, Qt::LeftButton);
+        QVERIFY(std::find(limit.requests().cbegin(), limit.requests().cend(),
+                          std::size_t(capacity)) != limit.requests().cend());
+    }
+
+    if (fits) {
+        QVERIFY2(debug.debugLines().isEmpty(), qPrintable(debug.debugLines().join('\n')));
+        QCOMPARE(page.statusTexts(), decodingStatuses);
+        QCOMPARE(page.dec->toPlainText(),
+                 QString::fromLatin1(QByteArray("abc").repeated(100).toHex(' ').toUpper()));
+    } else {
+        QCOMPARE(debug.debugLines(),
+                 QStringList{QStringLiteral("Unable to allocate memory for base64\n")});
+        QCOMPARE(page.statusTexts(), QStringList{decodingStatuses.first()});
+        QCOMPARE(page.dec->toPlainText(), QStringLiteral("before"));
+        QCOMPARE(page.outCode->currentIndex(), 0);
+    }
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
 }
 
 QTEST_MAIN(TestBase64Page)

@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -59,7 +60,7 @@ QByteArray decodeExact(const QByteArray &text, int *capacityOut = nullptr)
     const int capacity = base64DecodedCapacity(int(std::strlen(in.get())));
     std::unique_ptr<char[]> out(new char[capacity + kCanarySize]);
     std::memset(out.get(), kCanary, capacity + kCanarySize);
-    const int n = base64Decode(in.get(), out.get());
+    const int n = base64Decode(in.get(), out.get(), std::size_t(capacity));
     if (capacityOut)
         *capacityOut = capacity;
     if (n < 0 || n > capacity || !canaryIntact(out.get() + capacity))
@@ -133,6 +134,10 @@ private slots:
     void base64RoundTrip();
     void base64Sizes_data();
     void base64Sizes();
+    void base64DecodedCapacityOfLongTexts_data();
+    void base64DecodedCapacityOfLongTexts();
+    void base64DecodeRefusesTooLittleRoom_data();
+    void base64DecodeRefusesTooLittleRoom();
     void isHexStr_data();
     void isHexStr();
     void isBase64Str_data();
@@ -415,6 +420,78 @@ void TestCodec::base64Sizes()
     QFETCH(int, decodedCapacity);
     QCOMPARE(base64EncodedSize(length), encodedSize);
     QCOMPARE(base64DecodedCapacity(length), decodedCapacity);
+}
+
+// Texts longer than an int counts reach the pages through qsizetype sizes;
+// their capacity is computed without wrapping, and refused once an int can
+// no longer count the bytes.
+void TestCodec::base64DecodedCapacityOfLongTexts_data()
+{
+    QTest::addColumn<qsizetype>("length");
+    QTest::addColumn<int>("capacity");
+
+    QTest::newRow("negative") << qsizetype(-4) << 0;
+    QTest::newRow("INT_MAX + 1") << qsizetype(2147483648LL) << 1610612736;
+    QTest::newRow("largest with a capacity") << qsizetype(2863311528LL) << 2147483646;
+    QTest::newRow("one group more") << qsizetype(2863311529LL) << -1;
+    QTest::newRow("4 GiB") << (qsizetype(1) << 32) << -1;
+    QTest::newRow("largest qsizetype") << std::numeric_limits<qsizetype>::max() << -1;
+}
+
+void TestCodec::base64DecodedCapacityOfLongTexts()
+{
+    QFETCH(qsizetype, length);
+    QFETCH(int, capacity);
+    QCOMPARE(base64DecodedCapacity(length), capacity);
+    // And no working buffer for what an int cannot count: the source is not
+    // even asked.
+    if (capacity < 0) {
+        lastRequestedSize = 0;
+        const BufferSourceSwap recording(recordingSource);
+        DebugCapture capture;
+        QVERIFY(!WorkBuffer(capacity, "base64"));
+        QCOMPARE(lastRequestedSize, std::size_t(0));
+        QCOMPARE(capture.debugLines(),
+                 QStringList{QStringLiteral("Unable to allocate memory for base64\n")});
+    }
+}
+
+// The room is checked against the whole text before anything is written: a
+// buffer one byte short gets nothing, not the bytes that fit.
+void TestCodec::base64DecodeRefusesTooLittleRoom_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("capacity");
+    QTest::addColumn<int>("result");
+
+    QTest::newRow("YWJj, room for 3") << QByteArray("YWJj") << 3 << 3;
+    QTest::newRow("YWJj, room for 2") << QByteArray("YWJj") << 2 << -1;
+    QTest::newRow("YQ==, room for 1") << QByteArray("YQ==") << 1 << -1;
+    QTest::newRow("YWJjYQ, room for 6") << QByteArray("YWJjYQ") << 6 << 4;
+    QTest::newRow("YWJjYQ, room for 5") << QByteArray("YWJjYQ") << 5 << -1;
+    QTest::newRow("YWJjYQ, room for none") << QByteArray("YWJjYQ") << 0 << -1;
+    QTest::newRow("empty, room for none") << QByteArray("") << 0 << 0;
+    QTest::newRow("1000 groups, one short") << QByteArray("YWJj").repeated(1000) << 2999 << -1;
+}
+
+void TestCodec::base64DecodeRefusesTooLittleRoom()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, capacity);
+    QFETCH(int, result);
+
+    // The buffer is exactly `capacity` bytes and a canary: the sanitizer
+    // build sees any write beyond, this test any write into a refused buffer.
+    std::unique_ptr<char[]> out(new char[capacity + kCanarySize]);
+    std::memset(out.get(), kCanary, capacity + kCanarySize);
+    QCOMPARE(::base64Decode(text.constData(), out.get(), std::size_t(capacity)), result);
+    QVERIFY(canaryIntact(out.get() + capacity));
+    if (result < 0) {
+        for (int i = 0; i < capacity; ++i)
+            QCOMPARE(static_cast<unsigned char>(out[i]), kCanary);
+    } else {
+        QCOMPARE(QByteArray(out.get(), result), QByteArray::fromBase64(text));
+    }
 }
 
 void TestCodec::isHexStr_data()

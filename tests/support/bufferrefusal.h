@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 // While alive, working buffers come from `source`; the source it replaced is
 // back however the test leaves the scope, a failed QVERIFY's early return
@@ -67,6 +68,45 @@ private:
             return nullptr;
         }
         return WorkBuffer::defaultSource(size, name);
+    }
+
+    BufferSourceSwap swap;
+};
+
+// While alive, working buffers come from a source that refuses every
+// request above `largest` bytes and serves the others as the default source
+// does. A page's guard for sizes an int cannot count ends the press the way
+// such a refusal does; with a low limit, a test reaches that path with texts
+// of a few hundred bytes. Remembers the sizes asked for, refused ones too.
+class BufferSizeLimit
+{
+public:
+    explicit BufferSizeLimit(std::size_t largest) : swap(arm(largest)) {}
+    BufferSizeLimit(const BufferSizeLimit &) = delete;
+    BufferSizeLimit &operator=(const BufferSizeLimit &) = delete;
+
+    const std::vector<std::size_t> &requests() const { return state().requests; }
+
+private:
+    struct State
+    {
+        std::size_t largest;
+        std::vector<std::size_t> requests;
+    };
+    static State &state()
+    {
+        static State s;
+        return s;
+    }
+    static WorkBuffer::Source arm(std::size_t largest)
+    {
+        state() = {largest, {}};
+        return serve;
+    }
+    static char *serve(std::size_t size, const char *name)
+    {
+        state().requests.push_back(size);
+        return size > state().largest ? nullptr : WorkBuffer::defaultSource(size, name);
     }
 
     BufferSourceSwap swap;
