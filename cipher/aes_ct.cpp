@@ -1,6 +1,7 @@
 #include "cipher/aes_ct.h"
 
 #include "cipher/detail.h"
+#include "cipher/generated/aes_sbox_circuits.h"
 
 #include <cstring>
 
@@ -10,7 +11,7 @@
 // of a row one nibble, so ShiftRows rotates nibbles within each 16-bit field
 // and MixColumns combines the word with itself rotated by multiples of 16
 // bits (the rounds leave ShiftRows out altogether; see fixslicing below).
-// Every step is a fixed sequence of AND, XOR, NOT, shifts and rotations.
+// Every step is a fixed sequence of AND, OR, XOR, NOT, shifts and rotations.
 
 // The eight slices live in registers only if every loop over them is
 // unrolled too (CIPHER_ALWAYS_INLINE, in detail.h, inlines the steps).
@@ -24,7 +25,6 @@ namespace cipher {
 namespace aesct {
 namespace {
 
-const std::size_t blockSize = 16;
 const int lanes = 4;
 
 struct Slices
@@ -32,239 +32,154 @@ struct Slices
     std::uint64_t w[8];
 };
 
-// Byte j of x to byte 2j of the result, zeros between.
-CIPHER_ALWAYS_INLINE std::uint64_t spreadBytes(std::uint32_t x)
+// Exchanges the bits selected by `mask` with those `shift` places above them.
+CIPHER_ALWAYS_INLINE std::uint64_t swapWithin(std::uint64_t x, std::uint64_t mask, int shift)
 {
-    std::uint64_t v = x;
-    v = (v | v << 16) & 0x0000FFFF0000FFFFull;
-    v = (v | v << 8) & 0x00FF00FF00FF00FFull;
-    return v;
+    const std::uint64_t t = ((x >> shift) ^ x) & mask;
+    return x ^ t ^ (t << shift);
 }
 
-// The inverse: byte 2j of v to byte j; odd bytes are ignored.
-CIPHER_ALWAYS_INLINE std::uint32_t gatherBytes(std::uint64_t v)
+// Exchanges the bits of `high` selected by mask << shift with the bits of
+// `low` selected by mask.
+CIPHER_ALWAYS_INLINE void swapAcross(std::uint64_t &high, std::uint64_t &low, std::uint64_t mask,
+                                     int shift)
 {
-    v &= 0x00FF00FF00FF00FFull;
-    v = (v | v >> 8) & 0x0000FFFF0000FFFFull;
-    return static_cast<std::uint32_t>(v | v >> 16);
+    const std::uint64_t t = ((high >> shift) ^ low) & mask;
+    low ^= t;
+    high ^= t << shift;
 }
 
-// Before the transposition, word b (even columns) and word b + 4 (odd
-// columns) hold block b's bytes, row r of column c at byte 2r + c / 2.
-CIPHER_ALWAYS_INLINE void loadLane(Slices &q, int lane, const unsigned char *in)
+// Loading four blocks into the slices and storing them back. Each step below
+// transposes bit or byte matrices (by exchanging their off-diagonal quarters,
+// then those of the quarters, and so on), so each is its own inverse and
+// storing runs the same steps in reverse order.
+//  1. Block b's bytes 8h to 8h + 7 (columns 2h and 2h + 1) are one 64-bit
+//     word, byte 4 (c & 1) + r. Within each 32-bit half of the four words of
+//     a column pair, the 4 x 4 byte matrix (block, row) is transposed, so that
+//     word 2r + h holds row r of columns 2h, 2h + 1: byte 4 (c & 1) + b. These
+//     are the eight bytes of the slices' byte 2r + h, bit 4 (c & 1) + b.
+//  2. In each of those words the 8 x 8 bit matrix (byte, bit) is transposed
+//     by three exchanges within the word (Warren, "Hacker's Delight",
+//     "Transposing a Bit Matrix"): byte k now holds bit k of the eight bytes,
+//     which is slice k's byte 2r + h.
+//  3. The 8 x 8 byte matrix (word, byte) is transposed across the eight words:
+//     word k holds byte 2r + h of slice k, for every r and h.
+
+// Step 1 on the four words of a column pair.
+CIPHER_ALWAYS_INLINE void transposeRowsAndBlocks(std::uint64_t (&v)[4])
 {
-    q.w[lane] = spreadBytes(loadWord(in)) | spreadBytes(loadWord(in + 8)) << 8;
-    q.w[lane + 4] = spreadBytes(loadWord(in + 4)) | spreadBytes(loadWord(in + 12)) << 8;
+    swapAcross(v[0], v[1], 0x00FF00FF00FF00FFull, 8);
+    swapAcross(v[2], v[3], 0x00FF00FF00FF00FFull, 8);
+    swapAcross(v[0], v[2], 0x0000FFFF0000FFFFull, 16);
+    swapAcross(v[1], v[3], 0x0000FFFF0000FFFFull, 16);
 }
 
-CIPHER_ALWAYS_INLINE void storeLane(const Slices &q, int lane, unsigned char *out)
+// Step 2: bit k of byte j trades places with bit j of byte k.
+CIPHER_ALWAYS_INLINE std::uint64_t transposeBits(std::uint64_t x)
 {
-    storeWord(gatherBytes(q.w[lane]), out);
-    storeWord(gatherBytes(q.w[lane + 4]), out + 4);
-    storeWord(gatherBytes(q.w[lane] >> 8), out + 8);
-    storeWord(gatherBytes(q.w[lane + 4] >> 8), out + 12);
+    x = swapWithin(x, 0x00AA00AA00AA00AAull, 7);
+    x = swapWithin(x, 0x0000CCCC0000CCCCull, 14);
+    return swapWithin(x, 0x00000000F0F0F0F0ull, 28);
 }
 
-CIPHER_ALWAYS_INLINE void swapBits(std::uint64_t &x, std::uint64_t &y, std::uint64_t lowMask,
-                                   int shift)
+// Step 3: byte k of word j trades places with byte j of word k.
+CIPHER_ALWAYS_INLINE void transposeBytes(std::uint64_t (&v)[8])
 {
-    const std::uint64_t a = x, b = y, highMask = lowMask << shift;
-    x = (a & lowMask) | ((b & lowMask) << shift);
-    y = ((a & highMask) >> shift) | (b & highMask);
+    swapAcross(v[0], v[1], 0x00FF00FF00FF00FFull, 8);
+    swapAcross(v[2], v[3], 0x00FF00FF00FF00FFull, 8);
+    swapAcross(v[4], v[5], 0x00FF00FF00FF00FFull, 8);
+    swapAcross(v[6], v[7], 0x00FF00FF00FF00FFull, 8);
+    swapAcross(v[0], v[2], 0x0000FFFF0000FFFFull, 16);
+    swapAcross(v[1], v[3], 0x0000FFFF0000FFFFull, 16);
+    swapAcross(v[4], v[6], 0x0000FFFF0000FFFFull, 16);
+    swapAcross(v[5], v[7], 0x0000FFFF0000FFFFull, 16);
+    swapAcross(v[0], v[4], 0x00000000FFFFFFFFull, 32);
+    swapAcross(v[1], v[5], 0x00000000FFFFFFFFull, 32);
+    swapAcross(v[2], v[6], 0x00000000FFFFFFFFull, 32);
+    swapAcross(v[3], v[7], 0x00000000FFFFFFFFull, 32);
 }
 
-// In each of the eight byte positions, transposes the 8 x 8 bit matrix whose
-// row i is that byte of word i: bit j of word i trades places with bit i of
-// word j. Its own inverse; it turns the loaded bytes into bit slices and back.
-CIPHER_ALWAYS_INLINE void transpose(Slices &q)
+// Bytes 8h to 8h + 7 of a block as a little-endian word.
+CIPHER_ALWAYS_INLINE std::uint64_t loadHalf(const unsigned char *const *in, int count, int block,
+                                            int h)
 {
-    swapBits(q.w[0], q.w[1], 0x5555555555555555ull, 1);
-    swapBits(q.w[2], q.w[3], 0x5555555555555555ull, 1);
-    swapBits(q.w[4], q.w[5], 0x5555555555555555ull, 1);
-    swapBits(q.w[6], q.w[7], 0x5555555555555555ull, 1);
-    swapBits(q.w[0], q.w[2], 0x3333333333333333ull, 2);
-    swapBits(q.w[1], q.w[3], 0x3333333333333333ull, 2);
-    swapBits(q.w[4], q.w[6], 0x3333333333333333ull, 2);
-    swapBits(q.w[5], q.w[7], 0x3333333333333333ull, 2);
-    swapBits(q.w[0], q.w[4], 0x0F0F0F0F0F0F0F0Full, 4);
-    swapBits(q.w[1], q.w[5], 0x0F0F0F0F0F0F0F0Full, 4);
-    swapBits(q.w[2], q.w[6], 0x0F0F0F0F0F0F0F0Full, 4);
-    swapBits(q.w[3], q.w[7], 0x0F0F0F0F0F0F0F0Full, 4);
+    if (block >= count)
+        return 0;
+    const unsigned char *p = in[block] + 8 * h;
+    return std::uint64_t(loadWord(p)) | std::uint64_t(loadWord(p + 4)) << 32;
 }
 
-// FIPS-197 5.1.1 SubBytes as the 113-gate circuit of Boyar and Peralta ("A
-// depth-16 circuit for the AES S-box", 2011): a linear layer in, the inversion
-// in GF(2^8) through GF(2^4) as 32 AND gates and their XORs, a linear layer
-// out that also applies the affine map. Their x0 is the top bit (word 7).
+CIPHER_ALWAYS_INLINE void storeHalf(std::uint64_t v, unsigned char *const *out, int count,
+                                    int block, int h)
+{
+    if (block >= count)
+        return;
+    unsigned char *p = out[block] + 8 * h;
+    storeWord(static_cast<std::uint32_t>(v), p);
+    storeWord(static_cast<std::uint32_t>(v >> 32), p + 4);
+}
+
+// Steps 1 and 2 for columns 2h and 2h + 1.
+CIPHER_ALWAYS_INLINE void loadColumnPair(Slices &q, const unsigned char *const *in, int count,
+                                         int h)
+{
+    std::uint64_t v[lanes] = {loadHalf(in, count, 0, h), loadHalf(in, count, 1, h),
+                              loadHalf(in, count, 2, h), loadHalf(in, count, 3, h)};
+    transposeRowsAndBlocks(v);
+    q.w[h] = transposeBits(v[0]);
+    q.w[2 + h] = transposeBits(v[1]);
+    q.w[4 + h] = transposeBits(v[2]);
+    q.w[6 + h] = transposeBits(v[3]);
+}
+
+CIPHER_ALWAYS_INLINE void storeColumnPair(const Slices &q, unsigned char *const *out, int count,
+                                          int h)
+{
+    std::uint64_t v[lanes] = {transposeBits(q.w[h]), transposeBits(q.w[2 + h]),
+                              transposeBits(q.w[4 + h]), transposeBits(q.w[6 + h])};
+    transposeRowsAndBlocks(v);
+    storeHalf(v[0], out, count, 0, h);
+    storeHalf(v[1], out, count, 1, h);
+    storeHalf(v[2], out, count, 2, h);
+    storeHalf(v[3], out, count, 3, h);
+}
+
+// Blocks in[0] to in[count - 1] into lanes 0 to count - 1; the other lanes
+// hold zero blocks.
+CIPHER_ALWAYS_INLINE void loadBlocks(Slices &q, const unsigned char *const *in, int count)
+{
+    loadColumnPair(q, in, count, 0);
+    loadColumnPair(q, in, count, 1);
+    transposeBytes(q.w);
+}
+
+// Lanes 0 to count - 1 to out[0] to out[count - 1]; `q` is left unusable.
+CIPHER_ALWAYS_INLINE void storeBlocks(Slices &q, unsigned char *const *out, int count)
+{
+    transposeBytes(q.w);
+    storeColumnPair(q, out, count, 0);
+    storeColumnPair(q, out, count, 1);
+}
+
+// FIPS-197 5.1.1 SubBytes and 5.3.2 InvSubBytes: the circuits sboxgen-aes
+// generates (cipher/generated/aes_sbox_circuits.h, where their gate counts and
+// tower field are given), inversion in GF(2^8) through GF(2^4) and GF(2^2) by
+// Canright's method, the linear layers reduced with Boyar and Peralta's
+// heuristic, the affine maps merged into them.
 CIPHER_ALWAYS_INLINE void subBytes(Slices &q)
 {
-    const std::uint64_t x0 = q.w[7], x1 = q.w[6], x2 = q.w[5], x3 = q.w[4];
-    const std::uint64_t x4 = q.w[3], x5 = q.w[2], x6 = q.w[1], x7 = q.w[0];
-
-    // Top linear layer.
-    const std::uint64_t y14 = x3 ^ x5;
-    const std::uint64_t y13 = x0 ^ x6;
-    const std::uint64_t y9 = x0 ^ x3;
-    const std::uint64_t y8 = x0 ^ x5;
-    const std::uint64_t t0 = x1 ^ x2;
-    const std::uint64_t y1 = t0 ^ x7;
-    const std::uint64_t y4 = y1 ^ x3;
-    const std::uint64_t y12 = y13 ^ y14;
-    const std::uint64_t y2 = y1 ^ x0;
-    const std::uint64_t y5 = y1 ^ x6;
-    const std::uint64_t y3 = y5 ^ y8;
-    const std::uint64_t t1 = x4 ^ y12;
-    const std::uint64_t y15 = t1 ^ x5;
-    const std::uint64_t y20 = t1 ^ x1;
-    const std::uint64_t y6 = y15 ^ x7;
-    const std::uint64_t y10 = y15 ^ t0;
-    const std::uint64_t y11 = y20 ^ y9;
-    const std::uint64_t y7 = x7 ^ y11;
-    const std::uint64_t y17 = y10 ^ y11;
-    const std::uint64_t y19 = y10 ^ y8;
-    const std::uint64_t y16 = t0 ^ y11;
-    const std::uint64_t y21 = y13 ^ y16;
-    const std::uint64_t y18 = x0 ^ y16;
-
-    // Non-linear middle: the inversion.
-    const std::uint64_t t2 = y12 & y15;
-    const std::uint64_t t3 = y3 & y6;
-    const std::uint64_t t4 = t3 ^ t2;
-    const std::uint64_t t5 = y4 & x7;
-    const std::uint64_t t6 = t5 ^ t2;
-    const std::uint64_t t7 = y13 & y16;
-    const std::uint64_t t8 = y5 & y1;
-    const std::uint64_t t9 = t8 ^ t7;
-    const std::uint64_t t10 = y2 & y7;
-    const std::uint64_t t11 = t10 ^ t7;
-    const std::uint64_t t12 = y9 & y11;
-    const std::uint64_t t13 = y14 & y17;
-    const std::uint64_t t14 = t13 ^ t12;
-    const std::uint64_t t15 = y8 & y10;
-    const std::uint64_t t16 = t15 ^ t12;
-    const std::uint64_t t17 = t4 ^ t14;
-    const std::uint64_t t18 = t6 ^ t16;
-    const std::uint64_t t19 = t9 ^ t14;
-    const std::uint64_t t20 = t11 ^ t16;
-    const std::uint64_t t21 = t17 ^ y20;
-    const std::uint64_t t22 = t18 ^ y19;
-    const std::uint64_t t23 = t19 ^ y21;
-    const std::uint64_t t24 = t20 ^ y18;
-
-    const std::uint64_t t25 = t21 ^ t22;
-    const std::uint64_t t26 = t21 & t23;
-    const std::uint64_t t27 = t24 ^ t26;
-    const std::uint64_t t28 = t25 & t27;
-    const std::uint64_t t29 = t28 ^ t22;
-    const std::uint64_t t30 = t23 ^ t24;
-    const std::uint64_t t31 = t22 ^ t26;
-    const std::uint64_t t32 = t31 & t30;
-    const std::uint64_t t33 = t32 ^ t24;
-    const std::uint64_t t34 = t23 ^ t33;
-    const std::uint64_t t35 = t27 ^ t33;
-    const std::uint64_t t36 = t24 & t35;
-    const std::uint64_t t37 = t36 ^ t34;
-    const std::uint64_t t38 = t27 ^ t36;
-    const std::uint64_t t39 = t29 & t38;
-    const std::uint64_t t40 = t25 ^ t39;
-
-    const std::uint64_t t41 = t40 ^ t37;
-    const std::uint64_t t42 = t29 ^ t33;
-    const std::uint64_t t43 = t29 ^ t40;
-    const std::uint64_t t44 = t33 ^ t37;
-    const std::uint64_t t45 = t42 ^ t41;
-    const std::uint64_t z0 = t44 & y15;
-    const std::uint64_t z1 = t37 & y6;
-    const std::uint64_t z2 = t33 & x7;
-    const std::uint64_t z3 = t43 & y16;
-    const std::uint64_t z4 = t40 & y1;
-    const std::uint64_t z5 = t29 & y7;
-    const std::uint64_t z6 = t42 & y11;
-    const std::uint64_t z7 = t45 & y17;
-    const std::uint64_t z8 = t41 & y10;
-    const std::uint64_t z9 = t44 & y12;
-    const std::uint64_t z10 = t37 & y3;
-    const std::uint64_t z11 = t33 & y4;
-    const std::uint64_t z12 = t43 & y13;
-    const std::uint64_t z13 = t40 & y5;
-    const std::uint64_t z14 = t29 & y2;
-    const std::uint64_t z15 = t42 & y9;
-    const std::uint64_t z16 = t45 & y14;
-    const std::uint64_t z17 = t41 & y8;
-
-    // Bottom linear layer, with the affine constant 63 as the NOTs.
-    const std::uint64_t t46 = z15 ^ z16;
-    const std::uint64_t t47 = z10 ^ z11;
-    const std::uint64_t t48 = z5 ^ z13;
-    const std::uint64_t t49 = z9 ^ z10;
-    const std::uint64_t t50 = z2 ^ z12;
-    const std::uint64_t t51 = z2 ^ z5;
-    const std::uint64_t t52 = z7 ^ z8;
-    const std::uint64_t t53 = z0 ^ z3;
-    const std::uint64_t t54 = z6 ^ z7;
-    const std::uint64_t t55 = z16 ^ z17;
-    const std::uint64_t t56 = z12 ^ t48;
-    const std::uint64_t t57 = t50 ^ t53;
-    const std::uint64_t t58 = z4 ^ t46;
-    const std::uint64_t t59 = z3 ^ t54;
-    const std::uint64_t t60 = t46 ^ t57;
-    const std::uint64_t t61 = z14 ^ t57;
-    const std::uint64_t t62 = t52 ^ t58;
-    const std::uint64_t t63 = t49 ^ t58;
-    const std::uint64_t t64 = z4 ^ t59;
-    const std::uint64_t t65 = t61 ^ t62;
-    const std::uint64_t t66 = z1 ^ t63;
-    const std::uint64_t s0 = t59 ^ t63;
-    const std::uint64_t s6 = t56 ^ ~t62;
-    const std::uint64_t s7 = t48 ^ ~t60;
-    const std::uint64_t t67 = t64 ^ t65;
-    const std::uint64_t s3 = t53 ^ t66;
-    const std::uint64_t s4 = t51 ^ t66;
-    const std::uint64_t s5 = t47 ^ t65;
-    const std::uint64_t s1 = t64 ^ ~s3;
-    const std::uint64_t s2 = t55 ^ ~t67;
-
-    q.w[7] = s0;
-    q.w[6] = s1;
-    q.w[5] = s2;
-    q.w[4] = s3;
-    q.w[3] = s4;
-    q.w[2] = s5;
-    q.w[1] = s6;
-    q.w[0] = s7;
+    aesSBoxForward(q.w);
 }
 
-// The inverse of the S-box's affine map (FIPS-197 5.3.2), constant included:
-// bit i becomes b[i + 2] ^ b[i + 5] ^ b[i + 7] ^ (bit i of 05).
-CIPHER_ALWAYS_INLINE void invAffine(Slices &q)
-{
-    const Slices b = q;
-    CIPHER_EACH_SLICE(i)
-        q.w[i] = b.w[(i + 2) & 7] ^ b.w[(i + 5) & 7] ^ b.w[(i + 7) & 7];
-    q.w[0] = ~q.w[0];
-    q.w[2] = ~q.w[2];
-}
-
-// S(x) = A(x^-1) ^ 63, so x^-1 = A^-1(S(x) ^ 63), and the inverse S-box
-// A^-1(y ^ 63)^-1 is the forward circuit between two inverse affine maps.
 CIPHER_ALWAYS_INLINE void invSubBytes(Slices &q)
 {
-    invAffine(q);
-    subBytes(q);
-    invAffine(q);
+    aesSBoxInverse(q.w);
 }
 
 CIPHER_ALWAYS_INLINE void addRoundKey(Slices &q, const std::uint64_t *roundKey)
 {
     CIPHER_EACH_SLICE(i)
         q.w[i] ^= roundKey[i];
-}
-
-// Exchanges the bits selected by `mask` with those `shift` places above them.
-CIPHER_ALWAYS_INLINE std::uint64_t swapWithin(std::uint64_t x, std::uint64_t mask, int shift)
-{
-    const std::uint64_t t = ((x >> shift) ^ x) & mask;
-    return x ^ t ^ (t << shift);
 }
 
 // FIPS-197 5.1.2: row r moves left by r columns, i.e. its 16-bit field
@@ -442,14 +357,10 @@ CIPHER_ALWAYS_INLINE void decryptSlices(Slices &q, const std::uint64_t *keys, in
 void encryptLanes(const std::uint64_t *sliced, int Nr, const unsigned char *const *in,
                   unsigned char *const *out, int count)
 {
-    Slices q{};
-    for (int lane = 0; lane < count; ++lane)
-        loadLane(q, lane, in[lane]);
-    transpose(q);
+    Slices q;
+    loadBlocks(q, in, count);
     encryptSlices(q, sliced, Nr);
-    transpose(q);
-    for (int lane = 0; lane < count; ++lane)
-        storeLane(q, lane, out[lane]);
+    storeBlocks(q, out, count);
     secureWipe(&q, sizeof q);
 }
 
@@ -457,44 +368,58 @@ void decryptLanes(const std::uint64_t *sliced, int Nr, const unsigned char *in, 
                   int count)
 {
     const std::uint64_t *decryption = sliced + 8 * (Nr + 1);
-    Slices q{};
-    for (int lane = 0; lane < count; ++lane)
-        loadLane(q, lane, in + blockSize * lane);
-    transpose(q);
+    const unsigned char *from[lanes];
+    unsigned char *to[lanes];
+    for (int lane = 0; lane < lanes; ++lane) {
+        from[lane] = in + aesBlockSize * std::size_t(lane);
+        to[lane] = out + aesBlockSize * std::size_t(lane);
+    }
+    Slices q;
+    loadBlocks(q, from, count);
     decryptSlices(q, decryption, Nr);
-    transpose(q);
-    for (int lane = 0; lane < count; ++lane)
-        storeLane(q, lane, out + blockSize * lane);
+    storeBlocks(q, to, count);
     secureWipe(&q, sizeof q);
+}
+
+} // namespace
+
+namespace {
+
+// The circuit on the four bytes of a word, each byte a lane of its own: the
+// in-word bit transposition turns byte j's bit k into bit j of byte k, slice k.
+template <bool inverse>
+std::uint32_t substituteBytes(std::uint32_t word)
+{
+    std::uint64_t bits = transposeBits(word);
+    std::uint8_t slices[8];
+    CIPHER_EACH_SLICE(k)
+        slices[k] = static_cast<std::uint8_t>(bits >> (8 * k));
+    if (inverse)
+        aesSBoxInverse(slices);
+    else
+        aesSBoxForward(slices);
+    bits = 0;
+    CIPHER_EACH_SLICE(k)
+        bits |= std::uint64_t(slices[k]) << (8 * k);
+    secureWipe(slices, sizeof slices);
+    return static_cast<std::uint32_t>(transposeBits(bits));
 }
 
 } // namespace
 
 std::uint32_t subWord(std::uint32_t word)
 {
-    Slices q{};
-    q.w[0] = spreadBytes(word);
-    transpose(q);
-    subBytes(q);
-    transpose(q);
-    const std::uint32_t result = gatherBytes(q.w[0]);
-    secureWipe(&q, sizeof q);
-    return result;
+    return substituteBytes<false>(word);
 }
 
 unsigned char subByte(unsigned char x)
 {
-    return static_cast<unsigned char>(subWord(x));
+    return static_cast<unsigned char>(substituteBytes<false>(x));
 }
 
 unsigned char invSubByte(unsigned char x)
 {
-    Slices q{};
-    q.w[0] = spreadBytes(x);
-    transpose(q);
-    invSubBytes(q);
-    transpose(q);
-    return static_cast<unsigned char>(gatherBytes(q.w[0]));
+    return static_cast<unsigned char>(substituteBytes<true>(x));
 }
 
 void sliceRoundKeys(const unsigned char *roundKeys, int Nr, std::uint64_t *sliced)
@@ -505,10 +430,10 @@ void sliceRoundKeys(const unsigned char *roundKeys, int Nr, std::uint64_t *slice
     // Nr - k ShiftRows ahead.
     std::uint64_t *decryption = sliced + 8 * (Nr + 1);
     for (int round = 0; round <= Nr; ++round) {
+        const unsigned char *key = roundKeys + aesBlockSize * round;
+        const unsigned char *const copies[lanes] = {key, key, key, key};
         Slices q;
-        for (int lane = 0; lane < lanes; ++lane)
-            loadLane(q, lane, roundKeys + blockSize * round);
-        transpose(q);
+        loadBlocks(q, copies, lanes);
         Slices back = q;
         for (int k = 0; k < round % 4; ++k)
             invShiftRows(back);
@@ -531,8 +456,8 @@ void encryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in, st
         unsigned char *to[lanes];
         for (int lane = 0; lane < count; ++lane) {
             const std::size_t i = first + std::size_t(lane);
-            from[lane] = i < blocks ? in + blockSize * i : last;
-            to[lane] = out + blockSize * i;
+            from[lane] = i < blocks ? in + aesBlockSize * i : last;
+            to[lane] = out + aesBlockSize * i;
         }
         encryptLanes(sliced, Nr, from, to, count);
     }
@@ -543,7 +468,7 @@ void decryptEcb(const std::uint64_t *sliced, int Nr, const unsigned char *in, st
 {
     for (std::size_t first = 0; first < blocks; first += lanes) {
         const int count = blocks - first < std::size_t(lanes) ? int(blocks - first) : lanes;
-        decryptLanes(sliced, Nr, in + blockSize * first, out + blockSize * first, count);
+        decryptLanes(sliced, Nr, in + aesBlockSize * first, out + aesBlockSize * first, count);
     }
 }
 
@@ -555,20 +480,22 @@ void encryptCbc(const std::uint64_t *sliced, int Nr, unsigned char *in, std::siz
     // from one block to the next, and blocks are converted four at a time.
     const std::uint64_t laneZero = 0x1111111111111111ull;
     const std::size_t total = blocks + 1;
-    unsigned char previous[blockSize];
-    unsigned char cipherBlocks[lanes * blockSize];
-    std::memcpy(previous, iv, blockSize);
-    Slices chain{}, plain{}, cipherText{}, q{};
-    loadLane(chain, 0, iv);
-    transpose(chain);
+    unsigned char previous[aesBlockSize];
+    unsigned char cipherBlocks[lanes * aesBlockSize];
+    std::memcpy(previous, iv, aesBlockSize);
+    Slices chain, plain, cipherText, q{};
+    const unsigned char *const start[1] = {iv};
+    loadBlocks(chain, start, 1);
     for (std::size_t first = 0; first < total; first += lanes) {
         const int count = total - first < std::size_t(lanes) ? int(total - first) : lanes;
-        plain = Slices{};
+        const unsigned char *from[lanes];
+        unsigned char *to[lanes];
         for (int lane = 0; lane < count; ++lane) {
             const std::size_t i = first + std::size_t(lane);
-            loadLane(plain, lane, i < blocks ? in + blockSize * i : last);
+            from[lane] = i < blocks ? in + aesBlockSize * i : last;
+            to[lane] = cipherBlocks + aesBlockSize * std::size_t(lane);
         }
-        transpose(plain);
+        loadBlocks(plain, from, count);
         cipherText = Slices{};
         for (int lane = 0; lane < count; ++lane) {
             CIPHER_EACH_SLICE(i)
@@ -579,21 +506,19 @@ void encryptCbc(const std::uint64_t *sliced, int Nr, unsigned char *in, std::siz
                 cipherText.w[i] |= chain.w[i] << lane;
             }
         }
-        transpose(cipherText);
-        for (int lane = 0; lane < count; ++lane)
-            storeLane(cipherText, lane, cipherBlocks + blockSize * lane);
+        storeBlocks(cipherText, to, count);
         // The caller's full blocks become plaintext XOR chaining value, before
         // the cipher text is written: the output may be the input's memory.
         for (int lane = 0; lane < count; ++lane) {
             const std::size_t i = first + std::size_t(lane);
             if (i < blocks)
-                xorBlock(in + blockSize * i,
-                         lane == 0 ? previous : cipherBlocks + blockSize * (lane - 1));
+                xorBlock(in + aesBlockSize * i,
+                         lane == 0 ? previous : cipherBlocks + aesBlockSize * (lane - 1));
         }
-        std::memcpy(out + blockSize * first, cipherBlocks, blockSize * std::size_t(count));
-        std::memcpy(previous, cipherBlocks + blockSize * (count - 1), blockSize);
+        std::memcpy(out + aesBlockSize * first, cipherBlocks, aesBlockSize * std::size_t(count));
+        std::memcpy(previous, cipherBlocks + aesBlockSize * (count - 1), aesBlockSize);
     }
-    std::memcpy(iv, previous, blockSize);
+    std::memcpy(iv, previous, aesBlockSize);
     secureWipe(&q, sizeof q);
     secureWipe(&plain, sizeof plain);
     secureWipe(&chain, sizeof chain);
@@ -604,21 +529,21 @@ void encryptCbc(const std::uint64_t *sliced, int Nr, unsigned char *in, std::siz
 void decryptCbc(const std::uint64_t *sliced, int Nr, const unsigned char *in, std::size_t blocks,
                 unsigned char *out, unsigned char *iv)
 {
-    unsigned char chain[blockSize];
-    unsigned char cipherBlocks[lanes * blockSize];
-    std::memcpy(chain, iv, blockSize);
+    unsigned char chain[aesBlockSize];
+    unsigned char cipherBlocks[lanes * aesBlockSize];
+    std::memcpy(chain, iv, aesBlockSize);
     for (std::size_t first = 0; first < blocks; first += lanes) {
         const int count = blocks - first < std::size_t(lanes) ? int(blocks - first) : lanes;
         // Kept before the output is written: it may be the input's memory.
-        std::memcpy(cipherBlocks, in + blockSize * first, blockSize * std::size_t(count));
-        unsigned char *plain = out + blockSize * first;
+        std::memcpy(cipherBlocks, in + aesBlockSize * first, aesBlockSize * std::size_t(count));
+        unsigned char *plain = out + aesBlockSize * first;
         decryptLanes(sliced, Nr, cipherBlocks, plain, count);
         xorBlock(plain, chain);
         for (int lane = 1; lane < count; ++lane)
-            xorBlock(plain + blockSize * lane, cipherBlocks + blockSize * (lane - 1));
-        std::memcpy(chain, cipherBlocks + blockSize * (count - 1), blockSize);
+            xorBlock(plain + aesBlockSize * lane, cipherBlocks + aesBlockSize * (lane - 1));
+        std::memcpy(chain, cipherBlocks + aesBlockSize * (count - 1), aesBlockSize);
     }
-    std::memcpy(iv, chain, blockSize);
+    std::memcpy(iv, chain, aesBlockSize);
 }
 
 } // namespace aesct
