@@ -3,7 +3,6 @@
 #include "app/chunkpause.h"
 
 #include <QDebug>
-#include <QFile>
 
 #include <climits>
 
@@ -21,8 +20,9 @@ int ReadFile::progressShift(qint64 size)
 
 void ReadFile::run()
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    RegularFile file;
+    RegularFile::Facts before;
+    if (!file.open(fileName) || !file.facts(&before)) {
         qDebug() << "file open error.";
         return;
     }
@@ -32,39 +32,53 @@ void ReadFile::run()
     ChunkPause pause;
     lastTimer = pause.timer();
     QCryptographicHash hash(hashAlgorithm);
-    const qint64 total = file.size();
+    const qint64 total = before.size;
     const int shift = progressShift(total);
-    qint64 remaining = total;
     qint64 done = 0;
 
     emit PrgRangeSignal(int(total >> shift));
 
-    // One chunk is all that is ever held, whatever the file's size.
+    // One chunk is all that is ever held, whatever the file's size. The file
+    // is read to its end: a file that grew is seen to have grown, and one
+    // whose size says nothing of its content (/proc, /sys) is read whole.
     QByteArray buffer(int(chunkSize), Qt::Uninitialized);
-    while (remaining != 0) {
-        const qint64 got = file.read(buffer.data(), qMin(remaining, chunkSize));
-        if (got <= 0) {
-            // The file shrank or became unreadable under us: a digest of
-            // part of it would be a wrong answer, so there is none.
+    for (;;) {
+        const qint64 got = file.read(buffer.data(), chunkSize);
+        if (got < 0) {
+            // Unreadable under us: a digest of part of it would be a wrong answer.
             qDebug() << "file read error.";
             return;
         }
+        if (got == 0)
+            break;
         hash.addData(QByteArrayView(buffer.constData(), got));
         done += got;
-        remaining -= got;
+        if (done > total) {
+            // More than the file had: no digest will describe it, so the
+            // rest, which may never end, is not read.
+            qDebug() << "file changed during reading.";
+            return;
+        }
 
         if ((quint64(done) / quint64(chunkSize)) % quint64(chunksPerReport) == 0)
             emit PrgValueSignal(int(done >> shift));
         if (isInterruptionRequested())
             return;
-        if (done == total)
-            break;
-        // Leaves the disk and the GUI thread room to breathe on big files.
-        pause.pause();
+        // Leaves the disk and the GUI thread room to breathe on big files;
+        // at the expected end, the read that finds the end follows at once.
+        if (done < total)
+            pause.pause();
     }
 
+    // The bytes read are the file's only if the file is still what it was.
+    RegularFile::Facts after;
+    if (done != total || !file.facts(&after) || !after.sameFile(before)) {
+        qDebug() << "file changed during reading.";
+        return;
+    }
     file.close();
     const QByteArray digest = hash.result();
+    digested = before;
     emit PrgValueSignal(int(done >> shift));
     if (isInterruptionRequested())
         return;

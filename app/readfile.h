@@ -2,6 +2,7 @@
 #define CIPHERBENCH_APP_READFILE_H
 
 #include "app/chunkpause.h"
+#include "app/regularfile.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -14,8 +15,18 @@
 // progress as it goes. The owner sets fileName and hashAlgorithm while the
 // thread is idle, then start()s it; the same object serves every load.
 //
+// Only a regular file is read (RegularFile); anything else is a file that
+// cannot be opened. It is read to its end, whatever its size said, and a
+// digest is delivered only when the bytes read are as many as the size the
+// file had when opened and still has at the end, and its modification time
+// did not change: then it is the digest of the file that digestedFacts()
+// describes. Otherwise there is none.
+//
 // Stopping is cooperative: requestInterruption() is honoured after every
-// chunk, then the owner wait()s. A stopped load delivers no digest.
+// chunk. A read can wait without end (see RegularFile), so an owner waits
+// for the end a short while at most; a worker that has not ended by then
+// stays in its read, and its owner must leave it behind without waiting,
+// touching nothing the worker still uses. A stopped load delivers no digest.
 class ReadFile : public QThread
 {
     Q_OBJECT
@@ -39,6 +50,10 @@ public:
     // The timer that paced the last load that opened its file.
     ChunkPause::Timer lastPauseTimer() const { return lastTimer; }
 
+    // Size and modification time of what the last digest is of; set before
+    // PrgFinshSignal goes out, and read once it has arrived.
+    RegularFile::Facts digestedFacts() const { return digested; }
+
 signals:
     void PrgRangeSignal(int range);
     void PrgValueSignal(int value);
@@ -49,6 +64,7 @@ protected:
 
 private:
     std::atomic<ChunkPause::Timer> lastTimer{ChunkPause::Timer::Sleep};
+    RegularFile::Facts digested;
 };
 
 #endif

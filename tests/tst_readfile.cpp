@@ -6,6 +6,7 @@
 #include "support/digestreference.h"
 #include "support/testfiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,16 +17,19 @@
 #include <QtTest>
 
 #include <climits>
+#include <memory>
 
 namespace {
 
-// What one run of the worker emitted, in order.
+// What one run of the worker emitted, in order, and what its digest describes.
 struct Run
 {
     QList<int> ranges;
     QList<int> values;
     QList<QByteArray> digests;
     QStringList order; // "range", "value", "digest"
+    RegularFile::Facts facts;
+    bool ended = false;
 };
 
 // Direct connections: the lambdas run on the worker thread, and the test
@@ -55,15 +59,22 @@ void record(ReadFile &worker, Run &run)
         Qt::DirectConnection);
 }
 
+// A run that has not ended within a minute, a worker waiting on what the
+// path names, is reported as such; the test then fails and the process
+// exits with the worker still waiting.
 Run hashFile(const QString &path, QCryptographicHash::Algorithm algorithm)
 {
     Run run;
-    ReadFile worker;
-    record(worker, run);
-    worker.fileName = path;
-    worker.hashAlgorithm = algorithm;
-    worker.start(QThread::InheritPriority);
-    worker.wait();
+    auto *worker = new ReadFile;
+    record(*worker, run);
+    worker->fileName = path;
+    worker->hashAlgorithm = algorithm;
+    worker->start(QThread::InheritPriority);
+    run.ended = worker->wait(60000);
+    if (run.ended) {
+        run.facts = worker->digestedFacts();
+        delete worker;
+    }
     return run;
 }
 
@@ -82,6 +93,12 @@ private slots:
     void namesInAnyScript();
     void unopenableFileEmitsNothing_data();
     void unopenableFileEmitsNothing();
+    void onlyRegularFilesAreRead_data();
+    void onlyRegularFilesAreRead();
+    void sizeThatSaysNothingGivesNoDigest_data();
+    void sizeThatSaysNothingGivesNoDigest();
+    void changedFileGivesNoDigest_data();
+    void changedFileGivesNoDigest();
     void shrinkingFileGivesNoDigest();
     void interruptedLoadGivesNoDigest();
     void progressShiftFitsAnInt_data();
@@ -117,10 +134,15 @@ void TestReadFile::progressFollowsWholeChunks()
     QVERIFY(!path.isEmpty());
 
     const Run run = hashFile(path, QCryptographicHash::Md5);
+    QVERIFY(run.ended);
     QCOMPARE(run.ranges, QList<int>{size});
     QCOMPARE(run.values, values);
     QCOMPARE(run.digests.size(), 1);
     QCOMPARE(run.digests.first(), referenceDigest(content, QCryptographicHash::Md5));
+    // The digest describes the file as it is.
+    const QFileInfo info(path);
+    QCOMPARE(run.facts.size, qint64(size));
+    QCOMPARE(run.facts.modified, info.lastModified());
     // Range first, digest last: the window relies on that order.
     QCOMPARE(run.order.first(), QStringLiteral("range"));
     QCOMPARE(run.order.last(), QStringLiteral("digest"));
@@ -231,6 +253,174 @@ void TestReadFile::unopenableFileEmitsNothing()
     QVERIFY2(capture.warnings().isEmpty(), qPrintable(capture.warnings().join('\n')));
 }
 
+// Only a regular file is read, and telling one costs no call that can wait:
+// opening a named pipe would wait for a writer, reading a device or a
+// socket for data. Everything else ends at once as a file that cannot be
+// opened. Links are followed.
+void TestReadFile::onlyRegularFilesAreRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("read");
+
+    QTest::newRow("regular file") << "file" << true;
+    QTest::newRow("folder") << "folder" << false;
+    QTest::newRow("missing") << "missing" << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("link to a regular file") << "link to file" << true;
+    QTest::newRow("named pipe") << "pipe" << false;
+    QTest::newRow("link to a named pipe") << "link to pipe" << false;
+    QTest::newRow("socket") << "socket" << false;
+    QTest::newRow("character device") << "/dev/null" << false;
+    QTest::newRow("terminal") << "/dev/tty" << false;
+#endif
+}
+
+void TestReadFile::onlyRegularFilesAreRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, read);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray content = randomBytes(250000, 5);
+    const QString file = writeFile(dir, QStringLiteral("file.bin"), content);
+    QVERIFY(!file.isEmpty());
+    QString path = kind.startsWith(QLatin1Char('/')) ? kind : dir.filePath(kind);
+    if (kind == QStringLiteral("folder")) {
+        QVERIFY(QDir(dir.path()).mkdir(kind));
+    } else if (kind == QStringLiteral("file")) {
+        path = file;
+    } else if (kind == QStringLiteral("link to file")) {
+        QVERIFY(QFile::link(file, path));
+    } else if (kind == QStringLiteral("pipe")) {
+        QVERIFY(makeFifo(path));
+    } else if (kind == QStringLiteral("link to pipe")) {
+        QVERIFY(makeFifo(dir.filePath(QStringLiteral("pipe"))));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("pipe")), path));
+    } else if (kind == QStringLiteral("socket")) {
+        // Socket paths are short; the temporary folder's may not be.
+        path = QDir(dir.path()).relativeFilePath(path);
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QVERIFY(makeSocketFile(path));
+    } else if (kind.startsWith(QLatin1Char('/')) && !QFileInfo::exists(path)) {
+        QSKIP("no such device here");
+    }
+    const QString folder = QDir::currentPath();
+    const auto back = qScopeGuard([&folder] { QDir::setCurrent(folder); });
+
+    QCOMPARE(RegularFile::isRegular(path), read);
+    DebugCapture capture;
+    const Run run = hashFile(path, QCryptographicHash::Md5);
+    QVERIFY2(run.ended, "the worker waits on what the path names");
+    if (read) {
+        QCOMPARE(run.digests, QList<QByteArray>{referenceDigest(content, QCryptographicHash::Md5)});
+        QCOMPARE(run.facts.size, content.size());
+        QVERIFY(capture.debugLines().isEmpty());
+    } else {
+        QVERIFY(run.order.isEmpty());
+        QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file open error.")});
+    }
+}
+
+// Files of /proc and /sys are regular files whose size says nothing of what
+// they hold (0 for /proc, a page for /sys): what is read is not what the
+// size describes, and there is no digest, never the digest of no bytes.
+void TestReadFile::sizeThatSaysNothingGivesNoDigest_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("/proc/version") << QStringLiteral("/proc/version");
+    QTest::newRow("/proc/self/status") << QStringLiteral("/proc/self/status");
+    QTest::newRow("/sys/kernel/uevent_seqnum") << QStringLiteral("/sys/kernel/uevent_seqnum");
+}
+
+void TestReadFile::sizeThatSaysNothingGivesNoDigest()
+{
+    QFETCH(QString, path);
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadOnly))
+        QSKIP("not here");
+    const QByteArray content = probe.readAll();
+    const qint64 size = QFileInfo(path).size();
+    QVERIFY(!content.isEmpty());
+    QVERIFY(content.size() != size);
+
+    DebugCapture capture;
+    const Run run = hashFile(path, QCryptographicHash::Md5);
+    QVERIFY(run.ended);
+    QCOMPARE(run.ranges, QList<int>{int(size)});
+    QVERIFY(run.digests.isEmpty());
+    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file changed during reading.")});
+}
+
+// The file is read to its end, and its digest kept only if the bytes read
+// are as many as its size at the start and at the end, and its modification
+// time did not change: a file written while it is read has no digest.
+void TestReadFile::changedFileGivesNoDigest_data()
+{
+    QTest::addColumn<QString>("when"); // the signal at which the file changes
+    QTest::addColumn<bool>("rewrite"); // rather than grow
+
+    QTest::newRow("grown before the first read") << "range" << false;
+    QTest::newRow("grown by a writer during the load") << "value" << false;
+    QTest::newRow("rewritten in place during the load") << "value" << true;
+}
+
+void TestReadFile::changedFileGivesNoDigest()
+{
+    QFETCH(QString, when);
+    QFETCH(bool, rewrite);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const qint64 size = 30 * ReadFile::chunkSize;
+    const QString path = writeFile(dir, QStringLiteral("log.bin"), randomBytes(size, 9));
+    QVERIFY(!path.isEmpty());
+    {
+        // Long ago, so that a write now changes the time whatever the
+        // file system's clock resolution.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)),
+                                 QFileDevice::FileModificationTime));
+    }
+
+    Run run;
+    ReadFile worker;
+    record(worker, run);
+    std::unique_ptr<GrowingFile> writer;
+    bool changed = false;
+    const auto change = [&] {
+        if (changed)
+            return;
+        changed = true;
+        if (rewrite) {
+            QFile file(path);
+            changed = file.open(QIODevice::ReadWrite) && file.write("rewritten") == 9;
+        } else {
+            // Ten blocks, 2 ms apart: the worker meets them as it reads on.
+            writer = std::make_unique<GrowingFile>(path, 10, ReadFile::chunkSize / 2, 2);
+        }
+    };
+    // On the worker thread, so that the file changes at that very point of the load.
+    if (when == QStringLiteral("range"))
+        QObject::connect(&worker, &ReadFile::PrgRangeSignal, &worker, change, Qt::DirectConnection);
+    else
+        QObject::connect(&worker, &ReadFile::PrgValueSignal, &worker, change, Qt::DirectConnection);
+
+    DebugCapture capture;
+    worker.fileName = path;
+    worker.hashAlgorithm = QCryptographicHash::Md5;
+    worker.start();
+    QVERIFY(worker.wait(60000));
+    QVERIFY(changed);
+    if (writer)
+        QVERIFY(writer->finish());
+
+    QCOMPARE(run.ranges, QList<int>{int(size)});
+    QVERIFY(run.digests.isEmpty());
+    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file changed during reading.")});
+}
+
 void TestReadFile::shrinkingFileGivesNoDigest()
 {
     QTemporaryDir dir;
@@ -260,7 +450,7 @@ void TestReadFile::shrinkingFileGivesNoDigest()
     QCOMPARE(run.ranges, QList<int>{int(size)});
     QVERIFY(run.digests.isEmpty());
     QCOMPARE(run.values, QList<int>{int(10 * ReadFile::chunkSize)});
-    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file read error.")});
+    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file changed during reading.")});
 }
 
 void TestReadFile::interruptedLoadGivesNoDigest()
