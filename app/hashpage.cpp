@@ -1,8 +1,10 @@
 #include "app/mainwindow.h"
 
+#include "app/dialogicons.h"
 #include "app/errorbox.h"
 #include "app/filedetails.h"
 #include "app/readfile.h"
+#include "app/regularfile.h"
 #include "app/textboxes.h"
 #include "codec/codec.h"
 #include "ui_mainwindow.h"
@@ -10,11 +12,11 @@
 #include <QButtonGroup>
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QUrl>
@@ -88,15 +90,9 @@ void MainWindow::initHashPage()
 
     ui->txtDecHASH->setReadOnly(true);
 
-    // One worker for every load, the window's child: the destructor stops it
-    // and waits for it, so that it is finished when Qt deletes it with the
-    // window's other children.
+    // One worker for every load, the window's child; each load connects it
+    // anew (loadFileHASH). Only a worker stuck in a read is ever replaced.
     fileWorker = new ReadFile(this);
-    connect(fileWorker, &ReadFile::PrgRangeSignal, this, &MainWindow::prgFileHASHSet);
-    connect(fileWorker, &ReadFile::PrgValueSignal, this, &MainWindow::prgFileHASHDis);
-    connect(fileWorker, &ReadFile::PrgFinshSignal, this, &MainWindow::prgFileHASHFinsh);
-    // Every run ends with this one, digest or not, after all its other calls.
-    connect(fileWorker, &QThread::finished, this, &MainWindow::fileWorkerEndedHASH);
 
     fileDigestHASH.clear();
 
@@ -112,17 +108,17 @@ void MainWindow::initHashPage()
 }
 
 // The file a drop onto the page loads: only in file mode, with no load under
-// way, and only one local file that is not a folder.
+// way, and only one local regular file; a folder, a pipe, a socket or a
+// device is refused at the drag.
 QString MainWindow::fileToDropHASH(const QMimeData *data) const
 {
-    if (textModeHASH || loadEndPendingHASH || fileWorker->isRunning())
+    if (textModeHASH || fileLoadHASH)
         return QString();
     const QList<QUrl> urls = data->urls();
     if (urls.size() != 1 || !urls.first().isLocalFile())
         return QString();
     const QString path = urls.first().toLocalFile();
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
+    if (!RegularFile::isRegular(path))
         return QString();
     return path;
 }
@@ -191,13 +187,17 @@ void MainWindow::on_btnCalcHASH_clicked()
 
 void MainWindow::on_btnFileHASH_clicked()
 {
-    if (fileWorker->isRunning()) {
-        stopFileWorkerHASH();
+    if (fileLoadHASH && fileWorker->isRunning()) {
+        retireFileLoadHASH();
         ui->btnFileHASH->setText(tr("选择文件"));
         return;
     }
 
+    // Before the dialog, which lists its remembered folder as it is built,
+    // and gone after it.
+    DialogIconGuard icons;
     QFileDialog dialog(this);
+    icons.watch(&dialog);
     dialog.setWindowTitle(tr("打开文件"));
     // The process's current folder, as an absolute path: the native dialog
     // does not resolve "." and would open elsewhere.
@@ -214,9 +214,9 @@ void MainWindow::on_btnFileHASH_clicked()
 
 void MainWindow::loadFileHASH(const QString &path)
 {
-    if (fileWorker->isRunning())
-        stopFileWorkerHASH();
     retireFileLoadHASH();
+    if (fileWorker->isRunning())
+        leaveWorkerBehindHASH();
 
     ui->prgFileHASH->setValue(0);
     ui->btnFileHASH->setText(tr("停止加载"));
@@ -226,66 +226,94 @@ void MainWindow::loadFileHASH(const QString &path)
     fileWorker->fileName = filePathHASH;
     fileWorker->hashAlgorithm =
         currentAlg == AlgSHA1 ? QCryptographicHash::Sha1 : QCryptographicHash::Md5;
-    loadEndPendingHASH = true;
+
+    // The load's calls go through an object of its own, and only while it is
+    // the load under way: retiring the load drops whatever it has queued.
+    QObject *load = new QObject(this);
+    fileLoadHASH = load;
+    connect(fileWorker, &ReadFile::PrgRangeSignal, load, [this, load](int range) {
+        if (load == fileLoadHASH)
+            prgFileHASHSet(range);
+    });
+    connect(fileWorker, &ReadFile::PrgValueSignal, load, [this, load](int value) {
+        if (load == fileLoadHASH)
+            prgFileHASHDis(value);
+    });
+    connect(fileWorker, &ReadFile::PrgFinshSignal, load, [this, load](const QByteArray &digest) {
+        if (load == fileLoadHASH)
+            prgFileHASHFinsh(digest);
+    });
+    // Every run ends with this one, digest or not, after all its other calls.
+    connect(fileWorker, &QThread::finished, load, [this, load] {
+        if (load == fileLoadHASH)
+            fileWorkerEndedHASH();
+    });
     fileWorker->start(QThread::InheritPriority);
 }
 
-// Asks the worker to stop after its current chunk and waits until it has.
-void MainWindow::stopFileWorkerHASH()
-{
-    fileWorker->requestInterruption();
-    retireFileLoadHASH();
-}
-
-// Waits for the worker to end. Whatever the ended load has already queued for
-// this window (progress, a digest, its end) is then stale: it is counted so
-// the slots drop it. Queued calls arrive in order and each load's end comes
-// last, so dropping up to that end drops exactly that load's calls.
+// Ends the load under way, if any: asks the worker to stop after its chunk,
+// gives it a moment to do so, and drops everything the load has queued for
+// this window. A worker still in a read after that moment is not waited for
+// again; the next load, or the window's end, leaves it behind
+// (leaveWorkerBehindHASH).
 void MainWindow::retireFileLoadHASH()
 {
-    fileWorker->wait();
-    if (!loadEndPendingHASH)
-        return;
-    loadEndPendingHASH = false;
-    ++staleLoadsHASH;
+    if (fileLoadHASH && fileWorker->isRunning()) {
+        fileWorker->requestInterruption();
+        fileWorker->wait(QDeadlineTimer(stopWaitMsHASH));
+    }
+    if (QObject *load = std::exchange(fileLoadHASH, nullptr)) {
+        fileWorker->disconnect(load);
+        // Not deleted at once: this may run inside one of its calls (a message
+        // box that the file's details raised). Its calls that come before it
+        // is gone find it retired.
+        load->deleteLater();
+    }
+}
+
+// A worker that did not answer the stop within its moment waits in a read
+// that may never return. It is left to end on its own and delete itself
+// then; the window, or its next load, goes on without it. It holds only its
+// own members, and nothing of the window is connected to it any more.
+void MainWindow::leaveWorkerBehindHASH()
+{
+    ReadFile *stuck = std::exchange(fileWorker, nullptr);
+    stuck->setParent(nullptr);
+    connect(stuck, &QThread::finished, stuck, &QObject::deleteLater);
+    // Ended meanwhile, before the connection was made.
+    if (stuck->isFinished())
+        stuck->deleteLater();
+    if (!closingHASH)
+        fileWorker = new ReadFile(this);
 }
 
 void MainWindow::fileWorkerEndedHASH()
 {
-    if (staleLoadsHASH > 0) {
-        --staleLoadsHASH;
-        return;
-    }
-    loadEndPendingHASH = false;
+    std::exchange(fileLoadHASH, nullptr)->deleteLater();
     // Ended without a digest (open or read failure): back to idle all the same.
     ui->btnFileHASH->setText(tr("选择文件"));
 }
 
 void MainWindow::prgFileHASHSet(int range)
 {
-    if (staleLoadsHASH > 0)
-        return;
     ui->prgFileHASH->setRange(0, range);
 }
 
 void MainWindow::prgFileHASHDis(int value)
 {
-    if (staleLoadsHASH > 0)
-        return;
     ui->prgFileHASH->setValue(value);
 }
 
 void MainWindow::prgFileHASHFinsh(QByteArray ba)
 {
-    if (staleLoadsHASH > 0)
-        return;
-
-    const QFileInfo info(filePathHASH);
+    // The size and time the worker found before and after its read, not what
+    // the file may have become since: the details describe the digested bytes.
+    const RegularFile::Facts facts = fileWorker->digestedFacts();
     // The path as the platform writes it, the time as the toolkit's text
     // date showed it in the user's language.
     const QString text = tr("文件：") + QDir::toNativeSeparators(filePathHASH) + QLatin1Char('\n') +
-                         tr("大小：") + QString::number(info.size(), 10) + tr(" 字节") +
-                         QLatin1Char('\n') + tr("修改时间：") + qt4TextDate(info.lastModified()) +
+                         tr("大小：") + QString::number(facts.size, 10) + tr(" 字节") +
+                         QLatin1Char('\n') + tr("修改时间：") + qt4TextDate(facts.modified) +
                          QLatin1Char('\n');
     ui->txtEncHASH->clear();
     ui->txtEncHASH->setPlainText(text);

@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/errorbox.h"
+#include "app/readfile.h"
 #include "app/screenfit.h"
 #include "app/textboxes.h"
 #include "ui_mainwindow.h"
@@ -73,8 +74,12 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // A load in progress must not outlive the window it reports to.
-    stopFileWorkerHASH();
+    // A load in progress must not report to a window that is gone; a worker
+    // stuck in a read is not waited for, but left to end on its own.
+    closingHASH = true;
+    retireFileLoadHASH();
+    if (fileWorker->isRunning())
+        leaveWorkerBehindHASH();
     delete ui;
     fileDigestHASH.clear();
     filePathHASH.clear();

@@ -145,11 +145,15 @@ private:
     void initHashPage();
     QString fileToDropHASH(const QMimeData *data) const;
     void updateTextTypeHASH();
-    void stopFileWorkerHASH();
     void retireFileLoadHASH();
+    void leaveWorkerBehindHASH();
     void fileWorkerEndedHASH();
-    int staleLoadsHASH = 0;
-    bool loadEndPendingHASH = false;
+    // How long a stop or the window's end waits for the worker to end; after
+    // that the worker is taken to be stuck in a read and left behind.
+    static constexpr int stopWaitMsHASH = 40;
+    // The load under way: it receives the worker's calls for the window.
+    QObject *fileLoadHASH = nullptr;
+    bool closingHASH = false;
 
     Ui_MainWindow *ui;
     QMap<QString, int> algIndexByName;

@@ -15,17 +15,22 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLocale>
 #include <QMimeData>
+#include <QMimeDatabase>
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -37,6 +42,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -131,6 +137,63 @@ bool dragAndDrop(QWidget *target, const QList<QUrl> &urls,
     return enter.isAccepted();
 }
 
+// Holds a worker in the middle of its load, as a read that does not return
+// would: at its first progress report it waits, on its own thread, until
+// released. Released at the latest when the holder goes, so that no test
+// leaves a thread waiting; the worker may outlive the holder.
+class StuckWorker
+{
+public:
+    explicit StuckWorker(ReadFile *worker) : state(std::make_shared<State>())
+    {
+        if (!worker)
+            return;
+        const auto hold = [state = state](int) {
+            if (state->held.exchange(true))
+                return;
+            state->entered.release();
+            state->gate.acquire();
+        };
+        QObject::connect(worker, &ReadFile::PrgValueSignal, worker, hold, Qt::DirectConnection);
+    }
+    ~StuckWorker() { release(); }
+    StuckWorker(const StuckWorker &) = delete;
+    StuckWorker &operator=(const StuckWorker &) = delete;
+
+    bool waitStuck() { return state->entered.tryAcquire(1, 30000); }
+    void release()
+    {
+        if (!state->released.exchange(true))
+            state->gate.release();
+    }
+
+private:
+    struct State
+    {
+        QSemaphore entered;
+        QSemaphore gate;
+        std::atomic<bool> held{false};
+        std::atomic<bool> released{false};
+    };
+    std::shared_ptr<State> state;
+};
+
+// Opens the page's file dialog and, once it has had time to list and
+// describe what it lists, reads the type its Type column gives `entry`.
+QString listedType(PageFixture &page, const QString &entry)
+{
+    QString type = QStringLiteral("<no dialog>");
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
+        // Entries are described as the event loop gets to the lists of them.
+        QTest::qWait(500);
+        const auto *model = dialog->findChild<QFileSystemModel *>();
+        type = model ? model->type(model->index(entry)) : QStringLiteral("<no model>");
+        dialog->reject();
+    });
+    page.window.findChild<QPushButton *>(QStringLiteral("btnFileHASH"))->click();
+    return type;
+}
+
 } // namespace
 
 class TestHashPage : public QObject
@@ -166,11 +229,22 @@ private slots:
     void secondLoadReplacesFirst();
     void unopenableFile_data();
     void unopenableFile();
+    void dialogChoosesNamedPipe();
     void stopMidLoad();
     void staleCallsOfEndedLoadAreDropped();
     void fileTruncatedDuringLoad();
+    void digestOnlyOfTheFileDescribed_data();
+    void digestOnlyOfTheFileDescribed();
+    void closingDuringLoad_data();
     void closingDuringLoad();
+    void stopAnswersAtOnce_data();
+    void stopAnswersAtOnce();
     void fileBeyond2GiB();
+
+    void dialogDescribesEntriesByName_data();
+    void dialogDescribesEntriesByName();
+    void dialogRemembering();
+    void dialogRememberingProc();
 
     void droppedFileLoads_data();
     void droppedFileLoads();
@@ -779,6 +853,39 @@ void TestHashPage::unopenableFile()
     QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
 }
 
+// A named pipe is not listed, but its name can be typed: chosen, it is a
+// file that cannot be opened, and nothing waits for a writer.
+void TestHashPage::dialogChoosesNamedPipe()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("named pipes in folders are Unix's");
+#endif
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    QVERIFY(makeFifo(pipe));
+
+    MessageBoxAnswerer boxes;
+    DebugCapture capture;
+    Page page;
+    page.fileMode->click();
+    const QString input = page.input->toPlainText();
+    capture.clear();
+    whenModal<QFileDialog>([&](QFileDialog *dialog) {
+        dialog->selectFile(pipe);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    page.file->click();
+    QVERIFY(page.waitIdle(30000));
+
+    QCOMPARE(page.window.fileHashWorker()->fileName, pipe);
+    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file open error.")});
+    QCOMPARE(page.input->toPlainText(), input);
+    QCOMPARE(page.progress->value(), 0);
+    page.calc->click();
+    QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+}
+
 void TestHashPage::stopMidLoad()
 {
     QTemporaryDir dir;
@@ -795,9 +902,12 @@ void TestHashPage::stopMidLoad()
     QVERIFY(pumpUntil([&] { return page.progress->value() > 0; }));
     QCOMPARE(page.progress->maximum(), int(size));
 
+    const QPointer<ReadFile> worker = page.window.fileHashWorker();
     page.file->click(); // stop
-    QVERIFY(page.window.fileHashWorker()->isFinished());
     QCOMPARE(page.file->text(), chooseFile);
+    // Ended after its chunk, or, should that chunk take longer than the stop
+    // waits, left to end on its own.
+    QVERIFY(pumpUntil([&] { return !worker || worker->isFinished(); }));
     const int value = page.progress->value();
     QVERIFY(value < int(size));
 
@@ -866,33 +976,186 @@ void TestHashPage::fileTruncatedDuringLoad()
     QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
 }
 
+void TestHashPage::digestOnlyOfTheFileDescribed_data()
+{
+    QTest::addColumn<QString>("change"); // what happens to the file
+    QTest::addColumn<bool>("digest");
+
+    // Its size says 0 but it holds text: never the digest of no bytes.
+    QTest::newRow("a file of /proc") << "proc" << false;
+    QTest::newRow("grown by a writer during the load") << "grows" << false;
+    // The digest and the details are both of the file as it was read.
+    QTest::newRow("grown after its last read") << "grows after" << true;
+}
+
+// The page shows a digest only of exactly the bytes its details describe.
+void TestHashPage::digestOnlyOfTheFileDescribed()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, digest);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray content = randomBytes(30 * ReadFile::chunkSize, 17);
+    QString path = writeFile(dir, QStringLiteral("download.bin"), content);
+    QVERIFY(!path.isEmpty());
+    const QString details = information(path);
+    if (change == QStringLiteral("proc")) {
+        path = QStringLiteral("/proc/version");
+        if (!QFileInfo::exists(path))
+            QSKIP("no /proc here");
+    }
+
+    MessageBoxAnswerer boxes;
+    DebugCapture capture;
+    Page page;
+    page.fileMode->click();
+    const QString input = page.input->toPlainText();
+    capture.clear();
+    // On the worker thread, at that very point of the load.
+    std::unique_ptr<GrowingFile> writer;
+    ReadFile *worker = page.window.fileHashWorker();
+    const auto grow = [&] {
+        if (!writer)
+            writer = std::make_unique<GrowingFile>(path, 10, ReadFile::chunkSize / 2, 2);
+    };
+    if (change == QStringLiteral("grows"))
+        connect(worker, &ReadFile::PrgValueSignal, this, grow, Qt::DirectConnection);
+    else if (change == QStringLiteral("grows after"))
+        connect(worker, &ReadFile::PrgFinshSignal, this, grow, Qt::DirectConnection);
+
+    page.window.loadFileHASH(path);
+    QVERIFY(page.waitIdle());
+    disconnect(worker, nullptr, this, nullptr);
+    if (writer)
+        QVERIFY(writer->finish());
+
+    if (digest) {
+        QVERIFY(QFileInfo(path).size() > content.size());
+        QCOMPARE(page.input->toPlainText(), details);
+        page.calc->click();
+        QCOMPARE(page.result->toPlainText(),
+                 md5Lines(referenceDigest(content, QCryptographicHash::Md5)));
+        QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+    } else {
+        QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file changed during reading.")});
+        QCOMPARE(page.input->toPlainText(), input);
+        page.calc->click();
+        QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+    }
+}
+
+void TestHashPage::closingDuringLoad_data()
+{
+    QTest::addColumn<bool>("stuck");
+    QTest::newRow("worker reading") << false;
+    QTest::newRow("worker stuck in a read") << true;
+}
+
+// Closing the window answers at once, whatever the worker is doing: one that
+// stops after its chunk ends with the window; one stuck in a read (a file of
+// a stalled share, /proc/kmsg) is left behind, touches nothing of the window,
+// and deletes itself when its read returns.
 void TestHashPage::closingDuringLoad()
 {
+    QFETCH(bool, stuck);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("long.bin"));
     QVERIFY(makeSparse(path, qint64(256) << 20));
 
-    DebugCapture capture;
-    auto window = std::make_unique<MainWindow>();
-    window->show();
-    window->findChild<QRadioButton *>(QStringLiteral("rbtnFileHASH"))->click();
-    const auto *progress = window->findChild<QProgressBar *>(QStringLiteral("prgFileHASH"));
-    window->loadFileHASH(path);
-    QVERIFY(pumpUntil([&] { return progress->value() > 0; }));
-    // The worker goes with the window: stopped, waited for, then deleted.
-    QPointer<ReadFile> worker = window->fileHashWorker();
-    QVERIFY(worker->isRunning());
-    bool ended = false;
-    const auto markEnded = [&ended] { ended = true; };
-    connect(worker, &QThread::finished, this, markEnded, Qt::DirectConnection);
+    qint64 closing = 0;
+    {
+        DebugCapture capture;
+        auto window = std::make_unique<MainWindow>();
+        window->show();
+        window->findChild<QRadioButton *>(QStringLiteral("rbtnFileHASH"))->click();
+        QPointer<ReadFile> worker = window->fileHashWorker();
+        StuckWorker stuckWorker(stuck ? worker.data() : nullptr);
+        const auto *progress = window->findChild<QProgressBar *>(QStringLiteral("prgFileHASH"));
+        window->loadFileHASH(path);
+        if (stuck)
+            QVERIFY(stuckWorker.waitStuck());
+        else
+            QVERIFY(pumpUntil([&] { return progress->value() > 0; }));
+        QVERIFY(worker->isRunning());
 
-    window->close();
-    window.reset();
-    QVERIFY(ended);
-    QVERIFY(worker.isNull());
+        QElapsedTimer clock;
+        clock.start();
+        window->close();
+        window.reset();
+        closing = clock.elapsed();
+        QVERIFY2(closing < 100, qPrintable(QString::number(closing)));
+
+        stuckWorker.release();
+        QVERIFY(pumpUntil([&] { return worker.isNull(); }));
+        QVERIFY2(capture.warnings().isEmpty(), qPrintable(capture.warnings().join('\n')));
+    }
+    qInfo("closed in %lld ms", closing);
+}
+
+void TestHashPage::stopAnswersAtOnce_data()
+{
+    QTest::addColumn<bool>("stuck");
+    QTest::newRow("worker reading") << false;
+    QTest::newRow("worker stuck in a read") << true;
+}
+
+// "停止加载" answers at once too. A stuck worker is left behind: the next load
+// reads with a worker of its own, and what the stuck one does when its read
+// returns reaches the page no more.
+void TestHashPage::stopAnswersAtOnce()
+{
+    QFETCH(bool, stuck);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString longPath = dir.filePath(QStringLiteral("long.bin"));
+    QVERIFY(makeSparse(longPath, qint64(256) << 20));
+    const QByteArray content = randomBytes(300000, 21);
+    const QString next = writeFile(dir, QStringLiteral("next.bin"), content);
+    QVERIFY(!next.isEmpty());
+
+    MessageBoxAnswerer boxes;
+    Page page;
+    page.fileMode->click();
+    QPointer<ReadFile> worker = page.window.fileHashWorker();
+    StuckWorker stuckWorker(stuck ? worker.data() : nullptr);
+    page.window.loadFileHASH(longPath);
+    if (stuck)
+        QVERIFY(stuckWorker.waitStuck());
+    else
+        QVERIFY(pumpUntil([&] { return page.progress->value() > 0; }));
+
+    QElapsedTimer clock;
+    clock.start();
+    page.file->click(); // stop
+    const qint64 stopping = clock.elapsed();
+    qInfo("stopped in %lld ms", stopping);
+    QVERIFY2(stopping < 100, qPrintable(QString::number(stopping)));
+    QCOMPARE(page.file->text(), chooseFile);
+    if (stuck)
+        QVERIFY(worker->isRunning());
+
+    page.window.loadFileHASH(next);
+    if (stuck)
+        QVERIFY(page.window.fileHashWorker() != worker);
+    QVERIFY(page.waitIdle());
+    const QString details = information(next);
+    QCOMPARE(page.input->toPlainText(), details);
+
+    stuckWorker.release();
+    QVERIFY(pumpUntil([&] { return !worker || worker->isFinished(); }));
     QCoreApplication::processEvents();
-    QVERIFY2(capture.warnings().isEmpty(), qPrintable(capture.warnings().join('\n')));
+    QCOMPARE(page.input->toPlainText(), details);
+    QCOMPARE(page.progress->maximum(), content.size());
+    QCOMPARE(page.progress->value(), content.size());
+    QCOMPARE(page.file->text(), chooseFile);
+    page.calc->click();
+    QCOMPARE(page.result->toPlainText(),
+             md5Lines(referenceDigest(content, QCryptographicHash::Md5)));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+    if (stuck) // left behind, it deletes itself once ended
+        QVERIFY(pumpUntil([&] { return worker.isNull(); }));
 }
 
 void TestHashPage::fileBeyond2GiB()
@@ -1014,6 +1277,10 @@ void TestHashPage::refusedDrops_data()
     QTest::newRow("two files") << false << QStringList{"FILE", "FILE"};
     QTest::newRow("a folder") << false << QStringList{"DIR"};
     QTest::newRow("a web address") << false << QStringList{"https://example.org/file.iso"};
+#ifdef Q_OS_UNIX
+    QTest::newRow("a named pipe") << false << QStringList{"PIPE"};
+    QTest::newRow("a device") << false << QStringList{"/dev/null"};
+#endif
 }
 
 // Every other drop is refused, not accepted, and changes nothing: not the
@@ -1029,11 +1296,16 @@ void TestHashPage::refusedDrops()
     const QString keptPath = writeFile(dir, QStringLiteral("kept.bin"), kept);
     const QString other = writeFile(dir, QStringLiteral("other.bin"), QByteArray(10, 'x'));
     QVERIFY(!keptPath.isEmpty() && !other.isEmpty());
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
     QList<QUrl> dropped;
     for (const QString &url : urls) {
-        dropped << (url == QStringLiteral("FILE")  ? QUrl::fromLocalFile(other)
-                    : url == QStringLiteral("DIR") ? QUrl::fromLocalFile(dir.path())
-                                                   : QUrl(url));
+        if (url == QStringLiteral("PIPE"))
+            QVERIFY(makeFifo(pipe));
+        dropped << (url == QStringLiteral("FILE")   ? QUrl::fromLocalFile(other)
+                    : url == QStringLiteral("DIR")  ? QUrl::fromLocalFile(dir.path())
+                    : url == QStringLiteral("PIPE") ? QUrl::fromLocalFile(pipe)
+                    : url.startsWith(u'/')          ? QUrl::fromLocalFile(url)
+                                                    : QUrl(url));
     }
 
     MessageBoxAnswerer boxes;
@@ -1092,6 +1364,111 @@ void TestHashPage::dropDuringLoadRefused()
     QVERIFY(page.waitIdle());
     page.calc->click();
     QVERIFY2(boxes.takeOnly(noFile), qPrintable(boxes.lastReport()));
+}
+
+void TestHashPage::dialogDescribesEntriesByName_data()
+{
+    QTest::addColumn<bool>("pipe");
+    QTest::newRow("file without an extension") << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("folder with a named pipe") << true;
+#endif
+}
+
+// The dialog opens in Detail view, whose Type column Qt's own provider fills
+// by reading each file on the GUI thread, and some reads never return. The
+// page's dialog tells a type by the name alone: a file without an extension
+// that holds a PNG image is no PNG image to it, and a folder holding a
+// named pipe lists without waiting on it.
+void TestHashPage::dialogDescribesEntriesByName()
+{
+    QFETCH(bool, pipe);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = writeFile(dir, QStringLiteral("picture"),
+                                   QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(64, 0));
+    QVERIFY(!path.isEmpty());
+    if (pipe)
+        QVERIFY(makeFifo(dir.filePath(QStringLiteral("pipe"))));
+    const QMimeType sniffed = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchContent);
+    QCOMPARE(sniffed.name(), QStringLiteral("image/png"));
+    // The dialog opens in the current folder.
+    const QString folder = QDir::currentPath();
+    const auto back = qScopeGuard([&folder] { QDir::setCurrent(folder); });
+    QVERIFY(QDir::setCurrent(dir.path()));
+
+    MessageBoxAnswerer boxes;
+    Page page;
+    page.fileMode->click();
+    const QString type = listedType(page, path);
+    QVERIFY2(!type.isEmpty() && !type.startsWith(u'<') && type != sniffed.comment(),
+             qPrintable(type));
+    QCOMPARE(page.file->text(), chooseFile);
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+// Run by dialogRememberingProc in a process of its own, whose Qt settings
+// remember /proc: the dialog lists it while it is built. A read of
+// /proc/kmsg would wait for the next kernel message, and one of
+// /proc/version would tell its type by its text.
+void TestHashPage::dialogRemembering()
+{
+    const QString entry = qEnvironmentVariable("CIPHERBENCH_LISTED_ENTRY");
+    if (entry.isEmpty())
+        QSKIP("run by dialogRememberingProc, in a process with settings of its own");
+    QCOMPARE(QSettings(QSettings::UserScope, QStringLiteral("QtProject"))
+                 .value(QStringLiteral("FileDialog/lastVisited"))
+                 .toString(),
+             QStringLiteral("file:///proc"));
+    const QString sniffed =
+        QMimeDatabase().mimeTypeForFile(entry, QMimeDatabase::MatchContent).comment();
+
+    MessageBoxAnswerer boxes;
+    Page page;
+    page.fileMode->click();
+    const QString type = listedType(page, entry);
+    QVERIFY2(!type.isEmpty() && !type.startsWith(u'<') && type != sniffed, qPrintable(type));
+    QVERIFY2(boxes.takeNone(), qPrintable(boxes.lastReport()));
+}
+
+// Once a user has chosen a file in /proc, Qt's settings remember the folder,
+// and every later dialog, after restarts too, lists it while it is built.
+void TestHashPage::dialogRememberingProc()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("/proc is Linux's");
+#else
+    if (!QFileInfo::exists(QStringLiteral("/proc/version")))
+        QSKIP("no /proc here");
+    // Test mode puts Qt's settings under $HOME/.qttest/config.
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString config = home.filePath(QStringLiteral(".qttest/config"));
+    QVERIFY(QDir().mkpath(config));
+    {
+        QFile file(config + QStringLiteral("/QtProject.conf"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write("[FileDialog]\nlastVisited=file:///proc\nviewMode=Detail\n") > 0);
+    }
+
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("CIPHERBENCH_LISTED_ENTRY"), QStringLiteral("/proc/version"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("dialogRemembering")});
+    const bool answered = child.waitForFinished(60000);
+    if (!answered) {
+        child.kill();
+        child.waitForFinished();
+    }
+    const QString output = QString::fromUtf8(child.readAll());
+    QVERIFY2(answered, qPrintable(QStringLiteral("no answer within a minute\n") + output));
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+                 output.contains(QLatin1String("PASS   : TestHashPage::dialogRemembering()")),
+             qPrintable(output));
+#endif
 }
 
 // The program keeps no settings of its own; Qt's file dialog reads and

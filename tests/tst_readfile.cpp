@@ -271,7 +271,6 @@ void TestReadFile::onlyRegularFilesAreRead_data()
     QTest::newRow("link to a named pipe") << "link to pipe" << false;
     QTest::newRow("socket") << "socket" << false;
     QTest::newRow("character device") << "/dev/null" << false;
-    QTest::newRow("terminal") << "/dev/tty" << false;
 #endif
 }
 
