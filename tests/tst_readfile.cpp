@@ -281,6 +281,9 @@ void TestReadFile::onlyRegularFilesAreRead()
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
+    // Back before the folder goes.
+    const QString folder = QDir::currentPath();
+    const auto back = qScopeGuard([&folder] { QDir::setCurrent(folder); });
     const QByteArray content = randomBytes(250000, 5);
     const QString file = writeFile(dir, QStringLiteral("file.bin"), content);
     QVERIFY(!file.isEmpty());
@@ -304,8 +307,6 @@ void TestReadFile::onlyRegularFilesAreRead()
     } else if (kind.startsWith(QLatin1Char('/')) && !QFileInfo::exists(path)) {
         QSKIP("no such device here");
     }
-    const QString folder = QDir::currentPath();
-    const auto back = qScopeGuard([&folder] { QDir::setCurrent(folder); });
 
     QCOMPARE(RegularFile::isRegular(path), read);
     DebugCapture capture;
