@@ -206,11 +206,7 @@ def make(args):
 
     # Components, each with the shipped files it is in.
     ours = {"id": "cipherbench", "name": "Cipherbench", "version": args.version,
-            "license": "MIT", "copyright": [
-                "2026 The Cipherbench developers",
-                # Its DES S-box functions follow his rendering of the circuits,
-                # which he lets anyone redistribute and use, modified or not.
-                "2011 Solar Designer (bit-sliced DES S-box circuits, from John the Ripper)"],
+            "license": "MIT", "copyright": ["2026 The Cipherbench developers"],
             "source": f"{args.homepage}, commit {args.commit}", "files": [],
             "supplier": "The Cipherbench developers"}
     qt = {"id": "qt6-base", "name": "Qt Base (Qt Core, Qt GUI, Qt Widgets, Windows plugins)",
