@@ -422,9 +422,8 @@ void TestCodec::base64Sizes()
     QCOMPARE(base64DecodedCapacity(length), decodedCapacity);
 }
 
-// Texts longer than an int counts reach the pages through qsizetype sizes;
-// their capacity is computed without wrapping, and refused once an int can
-// no longer count the bytes.
+// Capacities of qsizetype lengths, without wrapping: -1 once an int cannot
+// count the bytes, and for that no working buffer is even asked for.
 void TestCodec::base64DecodedCapacityOfLongTexts_data()
 {
     QTest::addColumn<qsizetype>("length");
@@ -434,7 +433,6 @@ void TestCodec::base64DecodedCapacityOfLongTexts_data()
     QTest::newRow("INT_MAX + 1") << qsizetype(2147483648LL) << 1610612736;
     QTest::newRow("largest with a capacity") << qsizetype(2863311528LL) << 2147483646;
     QTest::newRow("one group more") << qsizetype(2863311529LL) << -1;
-    QTest::newRow("4 GiB") << (qsizetype(1) << 32) << -1;
     QTest::newRow("largest qsizetype") << std::numeric_limits<qsizetype>::max() << -1;
 }
 
@@ -443,8 +441,6 @@ void TestCodec::base64DecodedCapacityOfLongTexts()
     QFETCH(qsizetype, length);
     QFETCH(int, capacity);
     QCOMPARE(base64DecodedCapacity(length), capacity);
-    // And no working buffer for what an int cannot count: the source is not
-    // even asked.
     if (capacity < 0) {
         lastRequestedSize = 0;
         const BufferSourceSwap recording(recordingSource);
@@ -457,7 +453,7 @@ void TestCodec::base64DecodedCapacityOfLongTexts()
 }
 
 // The room is checked against the whole text before anything is written: a
-// buffer one byte short gets nothing, not the bytes that fit.
+// buffer too short gets nothing, not the bytes that fit; a canary follows it.
 void TestCodec::base64DecodeRefusesTooLittleRoom_data()
 {
     QTest::addColumn<QByteArray>("text");
@@ -466,10 +462,8 @@ void TestCodec::base64DecodeRefusesTooLittleRoom_data()
 
     QTest::newRow("YWJj, room for 3") << QByteArray("YWJj") << 3 << 3;
     QTest::newRow("YWJj, room for 2") << QByteArray("YWJj") << 2 << -1;
-    QTest::newRow("YQ==, room for 1") << QByteArray("YQ==") << 1 << -1;
     QTest::newRow("YWJjYQ, room for 6") << QByteArray("YWJjYQ") << 6 << 4;
     QTest::newRow("YWJjYQ, room for 5") << QByteArray("YWJjYQ") << 5 << -1;
-    QTest::newRow("YWJjYQ, room for none") << QByteArray("YWJjYQ") << 0 << -1;
     QTest::newRow("empty, room for none") << QByteArray("") << 0 << 0;
     QTest::newRow("1000 groups, one short") << QByteArray("YWJj").repeated(1000) << 2999 << -1;
 }
@@ -480,18 +474,14 @@ void TestCodec::base64DecodeRefusesTooLittleRoom()
     QFETCH(int, capacity);
     QFETCH(int, result);
 
-    // The buffer is exactly `capacity` bytes and a canary: the sanitizer
-    // build sees any write beyond, this test any write into a refused buffer.
     std::unique_ptr<char[]> out(new char[capacity + kCanarySize]);
     std::memset(out.get(), kCanary, capacity + kCanarySize);
     QCOMPARE(::base64Decode(text.constData(), out.get(), std::size_t(capacity)), result);
     QVERIFY(canaryIntact(out.get() + capacity));
-    if (result < 0) {
-        for (int i = 0; i < capacity; ++i)
-            QCOMPARE(static_cast<unsigned char>(out[i]), kCanary);
-    } else {
+    if (result < 0)
+        QCOMPARE(QByteArray(out.get(), capacity), QByteArray(capacity, char(kCanary)));
+    else
         QCOMPARE(QByteArray(out.get(), result), QByteArray::fromBase64(text));
-    }
 }
 
 void TestCodec::isHexStr_data()

@@ -17,18 +17,18 @@
 #include <QtTest>
 
 #include <climits>
-#include <memory>
+#include <functional>
+#include <thread>
 
 namespace {
 
-// What one run of the worker emitted, in order, and what its digest describes.
+// What one run of the worker emitted, in order.
 struct Run
 {
     QList<int> ranges;
     QList<int> values;
     QList<QByteArray> digests;
     QStringList order; // "range", "value", "digest"
-    RegularFile::Facts facts;
     bool ended = false;
 };
 
@@ -59,22 +59,22 @@ void record(ReadFile &worker, Run &run)
         Qt::DirectConnection);
 }
 
-// A run that has not ended within a minute, a worker waiting on what the
-// path names, is reported as such; the test then fails and the process
-// exits with the worker still waiting.
-Run hashFile(const QString &path, QCryptographicHash::Algorithm algorithm)
+// `prepare` connects to the worker before it starts; one still waiting after a
+// minute is left running, and the test fails.
+Run hashFile(const QString &path, QCryptographicHash::Algorithm algorithm,
+             const std::function<void(ReadFile &)> &prepare = {})
 {
     Run run;
     auto *worker = new ReadFile;
     record(*worker, run);
+    if (prepare)
+        prepare(*worker);
     worker->fileName = path;
     worker->hashAlgorithm = algorithm;
     worker->start(QThread::InheritPriority);
     run.ended = worker->wait(60000);
-    if (run.ended) {
-        run.facts = worker->digestedFacts();
+    if (run.ended)
         delete worker;
-    }
     return run;
 }
 
@@ -93,12 +93,8 @@ private slots:
     void namesInAnyScript();
     void unopenableFileEmitsNothing_data();
     void unopenableFileEmitsNothing();
-    void onlyRegularFilesAreRead_data();
-    void onlyRegularFilesAreRead();
-    void sizeThatSaysNothingGivesNoDigest_data();
-    void sizeThatSaysNothingGivesNoDigest();
-    void changedFileGivesNoDigest_data();
-    void changedFileGivesNoDigest();
+    void digestOnlyOfWhatTheFileHolds_data();
+    void digestOnlyOfWhatTheFileHolds();
     void shrinkingFileGivesNoDigest();
     void interruptedLoadGivesNoDigest();
     void progressShiftFitsAnInt_data();
@@ -134,15 +130,10 @@ void TestReadFile::progressFollowsWholeChunks()
     QVERIFY(!path.isEmpty());
 
     const Run run = hashFile(path, QCryptographicHash::Md5);
-    QVERIFY(run.ended);
     QCOMPARE(run.ranges, QList<int>{size});
     QCOMPARE(run.values, values);
     QCOMPARE(run.digests.size(), 1);
     QCOMPARE(run.digests.first(), referenceDigest(content, QCryptographicHash::Md5));
-    // The digest describes the file as it is.
-    const QFileInfo info(path);
-    QCOMPARE(run.facts.size, qint64(size));
-    QCOMPARE(run.facts.modified, info.lastModified());
     // Range first, digest last: the window relies on that order.
     QCOMPARE(run.order.first(), QStringLiteral("range"));
     QCOMPARE(run.order.last(), QStringLiteral("digest"));
@@ -253,172 +244,101 @@ void TestReadFile::unopenableFileEmitsNothing()
     QVERIFY2(capture.warnings().isEmpty(), qPrintable(capture.warnings().join('\n')));
 }
 
-// Only a regular file is read, and telling one costs no call that can wait:
-// opening a named pipe would wait for a writer, reading a device or a
-// socket for data. Everything else ends at once as a file that cannot be
-// opened. Links are followed.
-void TestReadFile::onlyRegularFilesAreRead_data()
+// Only a regular file is read, links followed, and telling one never waits:
+// opening a pipe waits for a writer, reading a device for data. It is read to
+// its end, and its digest kept only when the bytes read are as many as its size
+// at the start and at the end and its time did not change: none for a file
+// written while it is read, nor for one of /proc or /sys, whose size says
+// nothing of what it holds; never the digest of other bytes, or of none.
+void TestReadFile::digestOnlyOfWhatTheFileHolds_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<bool>("read");
+    QTest::addColumn<QString>("path");   // in the test's folder, unless absolute
+    QTest::addColumn<QString>("debug");  // what the worker says instead of a digest
+    QTest::addColumn<QString>("change"); // what happens to it at the first progress report
 
-    QTest::newRow("regular file") << "file" << true;
-    QTest::newRow("folder") << "folder" << false;
-    QTest::newRow("missing") << "missing" << false;
+    const QString unopenable = QStringLiteral("file open error.");
+    const QString changed = QStringLiteral("file changed during reading.");
+    QTest::newRow("regular file") << "file" << QString() << "";
+    QTest::newRow("grown by a writer thread during the load") << "file" << changed << "grow";
+    QTest::newRow("rewritten in place during the load") << "file" << changed << "rewrite";
 #ifdef Q_OS_UNIX
-    QTest::newRow("link to a regular file") << "link to file" << true;
-    QTest::newRow("named pipe") << "pipe" << false;
-    QTest::newRow("link to a named pipe") << "link to pipe" << false;
-    QTest::newRow("socket") << "socket" << false;
-    QTest::newRow("character device") << "/dev/null" << false;
+    QTest::newRow("link to a regular file") << "link to file" << QString() << "";
+    QTest::newRow("link to a named pipe") << "link to pipe" << unopenable << "";
+    QTest::newRow("character device") << "/dev/null" << unopenable << "";
+    QTest::newRow("/proc/version") << "/proc/version" << changed << "";
+    QTest::newRow("/sys/kernel/uevent_seqnum") << "/sys/kernel/uevent_seqnum" << changed << "";
 #endif
 }
 
-void TestReadFile::onlyRegularFilesAreRead()
-{
-    QFETCH(QString, kind);
-    QFETCH(bool, read);
-
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    // Back before the folder goes.
-    const QString folder = QDir::currentPath();
-    const auto back = qScopeGuard([&folder] { QDir::setCurrent(folder); });
-    const QByteArray content = randomBytes(250000, 5);
-    const QString file = writeFile(dir, QStringLiteral("file.bin"), content);
-    QVERIFY(!file.isEmpty());
-    QString path = kind.startsWith(QLatin1Char('/')) ? kind : dir.filePath(kind);
-    if (kind == QStringLiteral("folder")) {
-        QVERIFY(QDir(dir.path()).mkdir(kind));
-    } else if (kind == QStringLiteral("file")) {
-        path = file;
-    } else if (kind == QStringLiteral("link to file")) {
-        QVERIFY(QFile::link(file, path));
-    } else if (kind == QStringLiteral("pipe")) {
-        QVERIFY(makeFifo(path));
-    } else if (kind == QStringLiteral("link to pipe")) {
-        QVERIFY(makeFifo(dir.filePath(QStringLiteral("pipe"))));
-        QVERIFY(QFile::link(dir.filePath(QStringLiteral("pipe")), path));
-    } else if (kind == QStringLiteral("socket")) {
-        // Socket paths are short; the temporary folder's may not be.
-        path = QDir(dir.path()).relativeFilePath(path);
-        QVERIFY(QDir::setCurrent(dir.path()));
-        QVERIFY(makeSocketFile(path));
-    } else if (kind.startsWith(QLatin1Char('/')) && !QFileInfo::exists(path)) {
-        QSKIP("no such device here");
-    }
-
-    QCOMPARE(RegularFile::isRegular(path), read);
-    DebugCapture capture;
-    const Run run = hashFile(path, QCryptographicHash::Md5);
-    QVERIFY2(run.ended, "the worker waits on what the path names");
-    if (read) {
-        QCOMPARE(run.digests, QList<QByteArray>{referenceDigest(content, QCryptographicHash::Md5)});
-        QCOMPARE(run.facts.size, content.size());
-        QVERIFY(capture.debugLines().isEmpty());
-    } else {
-        QVERIFY(run.order.isEmpty());
-        QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file open error.")});
-    }
-}
-
-// Files of /proc and /sys are regular files whose size says nothing of what
-// they hold (0 for /proc, a page for /sys): what is read is not what the
-// size describes, and there is no digest, never the digest of no bytes.
-void TestReadFile::sizeThatSaysNothingGivesNoDigest_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::newRow("/proc/version") << QStringLiteral("/proc/version");
-    QTest::newRow("/proc/self/status") << QStringLiteral("/proc/self/status");
-    QTest::newRow("/sys/kernel/uevent_seqnum") << QStringLiteral("/sys/kernel/uevent_seqnum");
-}
-
-void TestReadFile::sizeThatSaysNothingGivesNoDigest()
+void TestReadFile::digestOnlyOfWhatTheFileHolds()
 {
     QFETCH(QString, path);
-    QFile probe(path);
-    if (!probe.open(QIODevice::ReadOnly))
-        QSKIP("not here");
-    const QByteArray content = probe.readAll();
-    const qint64 size = QFileInfo(path).size();
-    QVERIFY(!content.isEmpty());
-    QVERIFY(content.size() != size);
-
-    DebugCapture capture;
-    const Run run = hashFile(path, QCryptographicHash::Md5);
-    QVERIFY(run.ended);
-    QCOMPARE(run.ranges, QList<int>{int(size)});
-    QVERIFY(run.digests.isEmpty());
-    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file changed during reading.")});
-}
-
-// The file is read to its end, and its digest kept only if the bytes read
-// are as many as its size at the start and at the end, and its modification
-// time did not change: a file written while it is read has no digest.
-void TestReadFile::changedFileGivesNoDigest_data()
-{
-    QTest::addColumn<QString>("when"); // the signal at which the file changes
-    QTest::addColumn<bool>("rewrite"); // rather than grow
-
-    QTest::newRow("grown before the first read") << "range" << false;
-    QTest::newRow("grown by a writer during the load") << "value" << false;
-    QTest::newRow("rewritten in place during the load") << "value" << true;
-}
-
-void TestReadFile::changedFileGivesNoDigest()
-{
-    QFETCH(QString, when);
-    QFETCH(bool, rewrite);
+    QFETCH(QString, debug);
+    QFETCH(QString, change);
 
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const qint64 size = 30 * ReadFile::chunkSize;
-    const QString path = writeFile(dir, QStringLiteral("log.bin"), randomBytes(size, 9));
-    QVERIFY(!path.isEmpty());
+    const QByteArray content = randomBytes(30 * ReadFile::chunkSize, 5);
+    const QString file = writeFile(dir, QStringLiteral("file"), content);
     {
-        // Long ago, so that a write now changes the time whatever the
-        // file system's clock resolution.
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)),
-                                 QFileDevice::FileModificationTime));
+        // Long ago, so that a write now changes it whatever the clock's resolution.
+        QFile times(file);
+        QVERIFY(times.open(QIODevice::ReadWrite));
+        QVERIFY(times.setFileTime(QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)),
+                                  QFileDevice::FileModificationTime));
     }
+    if (path.endsWith(QLatin1String("pipe")))
+        QVERIFY(makeFifo(dir.filePath(QStringLiteral("pipe"))));
+    if (path.startsWith(QLatin1String("link")))
+        QVERIFY(QFile::link(dir.filePath(path.section(u' ', -1)), dir.filePath(path)));
+    if (!QDir::isAbsolutePath(path))
+        path = dir.filePath(path);
+    else if (!QFileInfo::exists(path))
+        QSKIP("not here");
 
-    Run run;
-    ReadFile worker;
-    record(worker, run);
-    std::unique_ptr<GrowingFile> writer;
-    bool changed = false;
-    const auto change = [&] {
-        if (changed)
+    // On the worker's thread; a writer thread then grows the file on, as a
+    // download does.
+    const bool rewrite = change == QStringLiteral("rewrite");
+    const QByteArray block = rewrite ? QByteArray("rewritten") : randomBytes(50000, 3);
+    const auto write = [&] {
+        QFile out(file);
+        if (out.open(rewrite ? QIODevice::ReadWrite : QIODevice::Append))
+            out.write(block);
+    };
+    bool started = false;
+    std::thread writer;
+    const auto changeOnce = [&] {
+        if (std::exchange(started, true))
             return;
-        changed = true;
-        if (rewrite) {
-            QFile file(path);
-            changed = file.open(QIODevice::ReadWrite) && file.write("rewritten") == 9;
-        } else {
-            // Ten blocks, 2 ms apart: the worker meets them as it reads on.
-            writer = std::make_unique<GrowingFile>(path, 10, ReadFile::chunkSize / 2, 2);
+        write();
+        if (!rewrite) {
+            writer = std::thread([&] {
+                for (int i = 1; i < 10; ++i) {
+                    QThread::msleep(2);
+                    write();
+                }
+            });
         }
     };
-    // On the worker thread, so that the file changes at that very point of the load.
-    if (when == QStringLiteral("range"))
-        QObject::connect(&worker, &ReadFile::PrgRangeSignal, &worker, change, Qt::DirectConnection);
-    else
-        QObject::connect(&worker, &ReadFile::PrgValueSignal, &worker, change, Qt::DirectConnection);
-
+    const bool unopenable = debug == QStringLiteral("file open error.");
+    QCOMPARE(RegularFile::isRegular(path), !unopenable);
     DebugCapture capture;
-    worker.fileName = path;
-    worker.hashAlgorithm = QCryptographicHash::Md5;
-    worker.start();
-    QVERIFY(worker.wait(60000));
-    QVERIFY(changed);
-    if (writer)
-        QVERIFY(writer->finish());
+    const Run run = hashFile(path, QCryptographicHash::Md5, [&](ReadFile &worker) {
+        if (!change.isEmpty())
+            QObject::connect(&worker, &ReadFile::PrgValueSignal, &worker, changeOnce,
+                             Qt::DirectConnection);
+    });
+    if (writer.joinable())
+        writer.join();
 
-    QCOMPARE(run.ranges, QList<int>{int(size)});
-    QVERIFY(run.digests.isEmpty());
-    QCOMPARE(capture.debugLines(), QStringList{QStringLiteral("file changed during reading.")});
+    QVERIFY2(run.ended, "the worker waits on what the path names");
+    QCOMPARE(run.digests, debug.isEmpty()
+                              ? QList<QByteArray>{referenceDigest(content, QCryptographicHash::Md5)}
+                              : QList<QByteArray>());
+    QCOMPARE(capture.debugLines(), debug.isEmpty() ? QStringList() : QStringList{debug});
+    if (unopenable)
+        QVERIFY(run.order.isEmpty());
+    else if (!change.isEmpty())
+        QCOMPARE(run.ranges, QList<int>{int(content.size())});
 }
 
 void TestReadFile::shrinkingFileGivesNoDigest()

@@ -73,42 +73,28 @@ private:
     BufferSourceSwap swap;
 };
 
-// While alive, working buffers come from a source that refuses every
-// request above `largest` bytes and serves the others as the default source
-// does. A page's guard for sizes an int cannot count ends the press the way
-// such a refusal does; with a low limit, a test reaches that path with texts
-// of a few hundred bytes. Remembers the sizes asked for, refused ones too.
+// While alive, working buffers come from a source that refuses every request
+// above `largest` bytes, serves the others as the default source does, and
+// remembers the sizes asked for. A low limit stands in for an int's: a page's
+// guard for sizes an int cannot count is reached with a few hundred bytes.
 class BufferSizeLimit
 {
 public:
     explicit BufferSizeLimit(std::size_t largest) : swap(arm(largest)) {}
-    BufferSizeLimit(const BufferSizeLimit &) = delete;
-    BufferSizeLimit &operator=(const BufferSizeLimit &) = delete;
-
-    const std::vector<std::size_t> &requests() const { return state().requests; }
+    const std::vector<std::size_t> &requests() const { return asked; }
 
 private:
-    struct State
+    static WorkBuffer::Source arm(std::size_t most)
     {
-        std::size_t largest;
-        std::vector<std::size_t> requests;
-    };
-    static State &state()
-    {
-        static State s;
-        return s;
+        largest = most;
+        asked.clear();
+        return [](std::size_t size, const char *name) -> char * {
+            asked.push_back(size);
+            return size > largest ? nullptr : WorkBuffer::defaultSource(size, name);
+        };
     }
-    static WorkBuffer::Source arm(std::size_t largest)
-    {
-        state() = {largest, {}};
-        return serve;
-    }
-    static char *serve(std::size_t size, const char *name)
-    {
-        state().requests.push_back(size);
-        return size > state().largest ? nullptr : WorkBuffer::defaultSource(size, name);
-    }
-
+    static inline std::size_t largest = 0;
+    static inline std::vector<std::size_t> asked;
     BufferSourceSwap swap;
 };
 

@@ -17,30 +17,7 @@ bool makeSparse(const QString &path, qint64 size);
 // `size` bytes from a generator seeded with `seed`, the same on every run.
 QByteArray randomBytes(qsizetype size, quint32 seed);
 
-// Special files, where the platform has them (false where it has not, or on
-// failure): a named pipe, and a socket bound to `path` and closed again,
-// which leaves the socket file behind.
+// A named pipe at `path`; false where the platform has none, or on failure.
 bool makeFifo(const QString &path);
-bool makeSocketFile(const QString &path);
-
-// A writer appending to an existing file on a thread of its own, as a
-// download or a log does: `blocks` blocks of `blockSize` bytes, `pauseMs`
-// apart. The first block is written before the constructor returns; the
-// destructor waits for the rest.
-class GrowingFile
-{
-public:
-    GrowingFile(const QString &path, int blocks, qint64 blockSize, int pauseMs);
-    ~GrowingFile();
-    GrowingFile(const GrowingFile &) = delete;
-    GrowingFile &operator=(const GrowingFile &) = delete;
-
-    // Waits for the writer; whether every block was written.
-    bool finish();
-
-private:
-    struct Writer;
-    Writer *writer;
-};
 
 #endif
