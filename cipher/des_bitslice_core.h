@@ -179,22 +179,37 @@ void desRounds(V *l, V *r, const unsigned char (*keys)[48], bool decrypt)
     }
 }
 
-// Transposes a 64 x 64 bit matrix in place by masked swaps of ever smaller
-// blocks (Hacker's Delight, 7-3): bit 63 - c of row r goes to bit 63 - r of
-// row c. The work is the same whatever the bits. With wider lane words every
-// 64-bit word of them is its own matrix, all transposed at once.
+// The 64 x 64 bit matrix transpose that turns 64 blocks into 64 slices and
+// back: bit 63 - c of row r and bit 63 - r of row c trade places. It is done
+// blockwise: split the matrix into 2 x 2 blocks of half its size, exchange
+// the two off-diagonal blocks, then do the same inside each block with half
+// the size, down to single bits. Each stage pairs a row of a block's upper
+// half with the row `half` below it, and exchanges the upper row's right
+// half-block (its lower bits under `low`) with the lower row's left one, all
+// blocks of the two rows at once. The work is the same whatever the bits.
+// With wider lane words every 64-bit word of them is its own matrix.
+template <int half, class V>
+CIPHER_ALWAYS_INLINE void exchangeOffDiagonal(V *rows, std::uint64_t low)
+{
+    const V mask = Lanes<V>::broadcast(low);
+    for (int top = 0; top < 64; top += 2 * half)
+        for (int upper = top; upper < top + half; ++upper) {
+            V &lower = rows[upper + half];
+            const V moved = (rows[upper] ^ (lower >> half)) & mask;
+            rows[upper] ^= moved;
+            lower ^= moved << half;
+        }
+}
+
 template <class V>
 CIPHER_ALWAYS_INLINE void transpose64(V *rows)
 {
-    std::uint64_t mask = 0x00000000ffffffffu;
-    for (int width = 32; width != 0; width >>= 1, mask ^= mask << width) {
-        const V m = Lanes<V>::broadcast(mask);
-        for (int k = 0; k < 64; k = ((k | width) + 1) & ~width) {
-            const V t = (rows[k] ^ (rows[k | width] >> width)) & m;
-            rows[k] ^= t;
-            rows[k | width] ^= t << width;
-        }
-    }
+    exchangeOffDiagonal<32>(rows, 0x00000000FFFFFFFFull);
+    exchangeOffDiagonal<16>(rows, 0x0000FFFF0000FFFFull);
+    exchangeOffDiagonal<8>(rows, 0x00FF00FF00FF00FFull);
+    exchangeOffDiagonal<4>(rows, 0x0F0F0F0F0F0F0F0Full);
+    exchangeOffDiagonal<2>(rows, 0x3333333333333333ull);
+    exchangeOffDiagonal<1>(rows, 0x5555555555555555ull);
 }
 
 inline std::uint64_t loadBigEndian(const unsigned char *p)
