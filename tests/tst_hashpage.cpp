@@ -1255,7 +1255,8 @@ void TestHashPage::dialogDescribesEntriesByName()
         static_cast<QDialog *>(dialog)->accept();
     });
     page.file->click();
-    QVERIFY(page.waitIdle(30000));
+    // Without a pipe (Windows has none in folders) nothing is loaded.
+    QVERIFY(!piped || page.waitIdle(30000));
 
     QVERIFY2(!type.isEmpty() && !type.startsWith(u'<') && type != sniffed.comment(),
              qPrintable(type));
