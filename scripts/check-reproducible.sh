@@ -11,6 +11,9 @@
 #   host name      cipherbench-build-a    and another (own UTS namespace)
 #   user and home  root                   and nobody, another HOME
 #   file order     the file system's      and shuffled (disorderfs)
+# (The Windows files are made in a Debian 13 root that windows.sh makes, in
+# both builds; the second varies the user, the clock and the file order in
+# there, and the rest outside.)
 # The second build takes Qt for Windows from a copy of the first one's
 # cache, so the Qt it ships is the same files; its commands run in their
 # own PID namespace, so all of them end with it. The Debian packages are
@@ -121,7 +124,6 @@ for release in "${DEBIAN_RELEASES[@]}"; do
         exit 1
     }
 done
-chown -R nobody:nogroup "$WORK/b"
 chmod 0755 "$WORK" "$WORK/b"
 disorder=(disorderfs --shuffle-dirents=yes --multi-user=yes -o allow_other "$b_real" "$b")
 if mkdir -p "$b" && "${disorder[@]}" >/dev/null 2>&1; then
@@ -133,12 +135,16 @@ else
     echo "disorderfs cannot mount here (no FUSE); file order is the file system's own"
 fi
 started=$SECONDS
+# The Windows files are made in windows.sh's Debian 13 root, which only
+# root can make: there its build runs as nobody, on the clock moved ahead,
+# with the tree's entries shuffled, while the rest of release.sh (copying,
+# sums, the bill of materials) runs here as root with the other variations.
 (cd "$b" && umask 002 && unshare --uts --pid --fork --kill-child -- env \
     LOCPATH="$WORK/b/locale" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 TZ=Pacific/Kiritimati \
     HOME="$WORK/b/home" CIPHERBENCH_CACHE="$WORK/b/cache" CIPHERBENCH_RELEASE_DEBS="$WORK/b/debs" \
-    bash -c 'hostname cipherbench-other-host &&
-        exec setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
-            faketime -f +398d ./scripts/release.sh') >>"$WORK/b.log" 2>&1 || {
+    CIPHERBENCH_DEBS_CACHE="${CIPHERBENCH_DEBS_CACHE:-$(dirname "$cache")/debs}" \
+    CIPHERBENCH_ROOT_USER=nobody CIPHERBENCH_ROOT_FAKETIME=+398d CIPHERBENCH_ROOT_DISORDER=1 \
+    bash -c 'hostname cipherbench-other-host && exec ./scripts/release.sh') >>"$WORK/b.log" 2>&1 || {
     tail -n 60 "$WORK/b.log"
     echo "the second build failed" >&2
     exit 1

@@ -27,7 +27,7 @@ from pathlib import Path
 # Where Qt's third-party code ends up in what we ship, by the Id of its
 # qt_attribution.json entry. Read off Qt's CMake files for the configuration
 # windows-deps.sh builds (Windows, Widgets, no network, OpenGL, Vulkan,
-# JPEG, D-Bus or printing).
+# JPEG, D-Bus or printing; Direct3D 11 and 12 and the MIME database are in).
 QT_THIRD_PARTY_IN = {
     "blake2": ["Qt6Core.dll"],
     "doubleconversion": ["Qt6Core.dll"],
@@ -52,7 +52,10 @@ QT_THIRD_PARTY_IN = {
     "harfbuzz-ng": ["Qt6Gui.dll"],
     "libpng": ["Qt6Gui.dll"],
     "md4c": ["Qt6Gui.dll"],
-    "icc-sRGB-color-profile": ["Qt6Gui.dll"],
+    "icc-srgb-color-profile": ["Qt6Gui.dll"],
+    "d3d12memoryallocator": ["Qt6Gui.dll"],
+    "rhi-miniengine-d3d12-mipmap": ["Qt6Gui.dll"],
+    "tika-mimetypes": ["Qt6Core.dll"],
     "grayraster": ["Qt6Gui.dll"],
     "smooth-scaling-algorithm": ["Qt6Gui.dll"],
     "xserverhelper": ["Qt6Gui.dll"],
@@ -79,7 +82,10 @@ QT_THIRD_PARTY_LEFT_OUT = {
     "src/3rdparty/libpsl": "Qt Network is off",
     "src/network/kernel": "Qt Network is off",
     "src/dbus": "Qt D-Bus is off",
-    "src/testlib/3rdparty": "Qt Test is not shipped",
+    "src/testlib/3rdparty/catch2": "Qt Test is not shipped",
+    "src/testlib/3rdparty/cycle": "Qt Test is not shipped",
+    "src/testlib/3rdparty/linux": "Qt Test is not shipped",
+    "src/testlib/3rdparty/valgrind": "Qt Test is not shipped",
 }
 
 # Qt's own LicenseId spellings, as SPDX expressions.
@@ -261,6 +267,8 @@ def make(args):
             if missing:
                 sys.exit(f"notices: {ident} is said to be in {missing}, which is not shipped")
             copyright = entry.get("Copyright", "")
+            if isinstance(copyright, list):  # one holder per line, as some entries give them
+                copyright = "\n".join(copyright)
             if not copyright and entry.get("CopyrightFile"):
                 copyright = read_text(attribution.parent / entry["CopyrightFile"])
             texts = []
@@ -270,6 +278,11 @@ def make(args):
             for name in names:
                 texts.append((name, read_text(attribution.parent / name)))
             license_id = entry.get("LicenseId", "") or ""
+            # An entry that names no file of its own (the MIME database's)
+            # takes the text Qt keeps for its licence.
+            shared = notices_dir / "LICENSES" / f"{license_id}.txt"
+            if not names and shared.is_file():
+                texts.append((f"LICENSES/{license_id}.txt", read_text(shared)))
             third_party.append({
                 "id": ident, "name": entry.get("Name", ident),
                 "version": str(entry.get("Version", "")),

@@ -68,17 +68,9 @@ for f in "${debs[@]}" "$zip" "$setup"; do
 done
 (cd "$OUT" && sha256sum "${downloads[@]}" >SHA256SUMS)
 
-# The build record: what anyone needs to build the same bytes again.
-versions() {
-    local package
-    for package in "$@"; do
-        printf ' %s %s\n' "$package" "$(package_version "$package")"
-    done
-}
-common_tools=(cmake ninja-build dpkg-dev python3)
-windows_tools=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-    gcc-mingw-w64-x86-64-posix-runtime binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
-    qt6-base-dev-tools qt6-translations-l10n libwine-dev imagemagick zip)
+# The build record: what anyone needs to build the same bytes again. The
+# Windows files were made in windows.sh's Debian 13 root, which listed its
+# tools' versions beside them.
 record=$OUT/cipherbench-$version.buildinfo
 {
     echo "Format: cipherbench-buildinfo 1"
@@ -86,7 +78,6 @@ record=$OUT/cipherbench-$version.buildinfo
     echo "Commit: $SOURCE_COMMIT"
     echo "Source-Date-Epoch: $SOURCE_DATE_EPOCH"
     echo "Build-Architecture: $(dpkg --print-architecture)"
-    echo "Build-System: $(. /etc/os-release && echo "$PRETTY_NAME")"
     echo "Checksums-Sha256:"
     (cd "$OUT" && for f in "${downloads[@]}"; do
         echo " $(sha256sum "$f" | cut -d' ' -f1) $(stat -c %s "$f") $f"
@@ -96,13 +87,13 @@ record=$OUT/cipherbench-$version.buildinfo
         echo "Built-With (${deb##*/}, on Debian ${on%%_*}):"
         cat "$deb.built-with"
     done
-    echo "Built-With ($(basename "$zip")):"
-    versions "${common_tools[@]}" "${windows_tools[@]}"
+    echo "Built-With ($(basename "$zip"), $(sed -n 's/^system //p' "$windows/built-with.txt")):"
+    sed -n 's/^tool / /p' "$windows/built-with.txt"
     echo " qt6-base (source, built by scripts/windows-deps.sh) $(sed -n 's/^source qt6-base //p' \
         packaging/windows/qt-build-record.txt)"
     echo "Built-With ($(basename "$setup")):"
     echo " the zip's tools, and"
-    versions nsis
+    sed -n 's/^installer / /p' "$windows/built-with.txt"
 } >"$record"
 
 sbom=$OUT/cipherbench-$version.cdx.json

@@ -57,6 +57,11 @@ make_prefix() {
     # Windows 10, as Qt 6 and the program's users have it, rather than the
     # Windows 7 that Debian's Wine says it is by default.
     wine64 reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >/dev/null 2>&1 || return 1
+    # Every Windows has an accent colour (blue, #0078d7, until its user
+    # picks another), from which Qt makes the colour of links; Wine has
+    # none, which leaves links black, unreadable in the dark scheme.
+    wine64 reg add 'HKCU\Software\Microsoft\Windows\DWM' /v AccentColor /t REG_DWORD \
+        /d 0xffd77800 /f >/dev/null 2>&1 || return 1
     local font=/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc face
     [ -f "$font" ] || {
         echo "$font is missing (fonts-noto-cjk)" >&2
@@ -79,6 +84,25 @@ set_scale() {
     wine64 reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 &&
         wineserver -w
 }
+
+# set_look VERSION SCHEME: the Windows the prefix says it is (win10 or
+# win11, from which Qt chooses its style) and the colour scheme its user
+# chose for programs (light or dark), as Windows' settings keep them.
+set_look() {
+    wineserver -w
+    wine64 reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$1" /f >/dev/null 2>&1 &&
+        wine64 reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize' \
+            /v AppsUseLightTheme /t REG_DWORD /d "$([ "$2" = dark ] && echo 0 || echo 1)" /f \
+            >/dev/null 2>&1 &&
+        wineserver -w
+}
+# The looks users meet: the Windows (with the style Qt takes for it), the
+# colour scheme, and the palette the window is drawn with, as "VERSION SCHEME
+# STYLE PALETTE". Windows 10's style draws with the system's light theme
+# parts, so Qt keeps its palette light in a dark scheme, as Windows 10's own
+# desktop programs stay light.
+LOOKS=("win10 light windowsvista light" "win10 dark windowsvista light"
+    "win11 light windows11 light" "win11 dark windows11 dark")
 
 # close_window WID PID: closes the window as a user does, with Alt+F4 (which
 # Windows turns into the window's WM_CLOSE), and waits for the process:
@@ -189,6 +213,19 @@ check_portable() {
         show_window "$folder/$CHECK_PORTABLE/cipherbench.exe" pages "window-$((dpi * 100 / 96))" || return 1
     done
     set_scale 96 || return 1
+    # Each style in light and dark; the darker Windows 11 also at 150 %.
+    local look version scheme style palette
+    for look in "${LOOKS[@]}"; do
+        read -r version scheme style palette <<<"$look"
+        [ "$version $scheme" = "win10 light" ] && continue # shown above
+        echo "-- $style, $scheme ($version)"
+        set_look "$version" "$scheme" || return 1
+        show_window "$folder/$CHECK_PORTABLE/cipherbench.exe" pages "window-$style-$scheme" || return 1
+    done
+    set_scale 144 || return 1
+    echo "-- windows11, dark, at 150 %"
+    show_window "$folder/$CHECK_PORTABLE/cipherbench.exe" pages "window-windows11-dark-150" || return 1
+    set_scale 96 && set_look win10 light || return 1
     after=$(cd "$folder" && find . | sort)
     if [ "$before" != "$after" ]; then
         echo "the program wrote beside itself:" >&2
@@ -199,7 +236,9 @@ check_portable() {
 }
 
 # The scale test on Windows' own platform: the pages at each display scale
-# that Windows offers, set as its display settings set it.
+# that Windows offers, set as its display settings set it, in each style
+# Qt takes for a Windows version, light and dark; each run checks that Qt
+# took the scale, the style and the scheme.
 check_scales() {
     echo "-- the scale test on the windows platform at every display scale"
     local test=$CHECK_OUT/tst_scale.exe dirs dpi scale log
@@ -214,19 +253,26 @@ check_scales() {
         echo "no DLL folders in $CHECK_OUT/tests/CTestTestfile.cmake" >&2
         return 1
     }
-    for dpi in 96 120 144 168 192; do
-        scale=$(awk "BEGIN { print $dpi / 96 }")
-        set_scale "$dpi" || return 1
-        log=$CHECK_DIR/scale-$dpi.log
-        if ! CIPHERBENCH_WINE_DLL_DIRS=$dirs QT_QPA_PLATFORM=windows CIPHERBENCH_EXPECTED_SCALE=$scale \
-            QT_FORCE_STDERR_LOGGING=1 scripts/wine-exec.sh "$test" pagesWhole >"$log" 2>&1; then
-            echo "at $((dpi * 100 / 96)) % (LogPixels $dpi) the pages are not whole:" >&2
-            grep -v '^PASS' "$log" >&2
-            return 1
-        fi
-        echo "  $((dpi * 100 / 96)) % (LogPixels $dpi): $(grep -c '^PASS   : TestScale::pagesWhole(' "$log") page states whole; $(grep '^Totals:' "$log")"
+    local look version scheme style palette
+    for look in "${LOOKS[@]}"; do
+        read -r version scheme style palette <<<"$look"
+        set_look "$version" "$scheme" || return 1
+        for dpi in 96 120 144 168 192; do
+            scale=$(awk "BEGIN { print $dpi / 96 }")
+            set_scale "$dpi" || return 1
+            log=$CHECK_DIR/scale-$style-$scheme-$dpi.log
+            if ! CIPHERBENCH_WINE_DLL_DIRS=$dirs QT_QPA_PLATFORM=windows CIPHERBENCH_EXPECTED_SCALE=$scale \
+                CIPHERBENCH_EXPECTED_STYLE=$style CIPHERBENCH_EXPECTED_SCHEME=$scheme \
+                CIPHERBENCH_EXPECTED_PALETTE=$palette \
+                QT_FORCE_STDERR_LOGGING=1 scripts/wine-exec.sh "$test" pagesWhole >"$log" 2>&1; then
+                echo "$style, $scheme, at $((dpi * 100 / 96)) % (LogPixels $dpi): the pages are not whole:" >&2
+                grep -v '^PASS' "$log" >&2
+                return 1
+            fi
+            echo "  $style, $scheme, $((dpi * 100 / 96)) % (LogPixels $dpi): $(grep -c '^PASS   : TestScale::pagesWhole(' "$log") page states whole; $(grep '^Totals:' "$log")"
+        done
     done
-    set_scale 96
+    set_scale 96 && set_look win10 light
 }
 
 # The installer as a user meets it: each page saved as a picture, the
@@ -282,11 +328,24 @@ check_installer_pages() {
     sleep 2
     xdotool windowfocus --sync "$wid" 2>/dev/null
     xdotool key --window "$wid" alt+F4
-    timeout 30 "$WINE_DIR/wineserver" -w || {
+    # Its process, by the installed program's path in its command line.
+    local _ running=1
+    for _ in $(seq 120); do
+        pgrep -f 'Programs.Cipherbench.cipherbench\.exe' >/dev/null || {
+            running=0
+            break
+        }
+        sleep 0.25
+    done
+    if [ "$running" = 1 ]; then
         echo "the program was still running 30 s after Alt+F4" >&2
         return 1
-    }
-    echo "closed with Alt+F4, and no process of the prefix is left"
+    fi
+    # What else of the prefix runs is Wine's own (services the installer's
+    # start of the program brought up); the prefix's server ends it.
+    wineserver -k 2>/dev/null
+    wineserver -w
+    echo "closed with Alt+F4; the program ended"
     wine64 "$installed/uninstall.exe" /S >/dev/null 2>&1
     wineserver -w
     [ ! -e "$installed" ] || {

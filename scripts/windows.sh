@@ -24,6 +24,12 @@
 #                                 OpenSSL), for a later run to find
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Qt 6.8 is cross-built with its own version's host tools, which Debian 13
+# has: all of this runs in a fresh Debian 13 root (windows-root.sh), on
+# whatever machine, with the same tools for everyone.
+if [ "${CIPHERBENCH_IN_WINDOWS_ROOT:-0}" != 1 ]; then
+    exec scripts/windows-root.sh scripts/windows.sh "$@"
+fi
 source scripts/common.sh
 source scripts/windows-deps.sh
 
@@ -302,6 +308,18 @@ make_installer() {
     echo "$SETUP: $(stat -c %s "$SETUP") bytes"
 }
 
+# The versions of what made the files, for the release's build record.
+built_with() {
+    local package
+    echo "system $(. /etc/os-release && echo "$PRETTY_NAME")"
+    for package in cmake ninja-build dpkg-dev python3 g++-mingw-w64-x86-64-posix \
+        gcc-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix-runtime binutils-mingw-w64-x86-64 \
+        mingw-w64-x86-64-dev qt6-base-dev-tools qt6-translations-l10n libwine-dev imagemagick zip; do
+        echo "tool $package $(package_version "$package")"
+    done
+    echo "installer nsis $(package_version nsis)"
+}
+
 checksums() {
     (cd "$OUT" && sha256sum "$(basename "$ZIP")" "$(basename "$SETUP")" >SHA256SUMS) || return 1
     cat "$OUT/SHA256SUMS"
@@ -328,6 +346,7 @@ timed "cross-build" cross_build || exit 1
 timed "portable zip" make_portable || exit 1
 timed "installer" make_installer || exit 1
 checksums || exit 1
+built_with >"$OUT/built-with.txt" || exit 1
 if [ "$RELEASE" = 0 ] && [ "${WINDOWS_SKIP_WINDOW:-0}" != 1 ]; then
     source scripts/windows-check.sh
     timed "window checks under Wine" check_windows_window "$OUT" "$ZIP" "$SETUP" "$PORTABLE_NAME" || exit 1

@@ -20,7 +20,7 @@ import notices  # noqa: E402
 import sbom  # noqa: E402
 
 QT_FILES = ["Qt6Core.dll", "Qt6Gui.dll", "Qt6Widgets.dll", "platforms/qwindows.dll",
-            "styles/qwindowsvistastyle.dll"]
+            "styles/qmodernwindowsstyle.dll"]
 
 
 class Folder:
@@ -56,7 +56,7 @@ class Folder:
     def make(self):
         args = type("Args", (), dict(
             stage=str(self.stage), origins=str(self.origins), qt_notices=str(self.notices),
-            qt_prefix=str(self.qt), qt_version="6.4.2+dfsg-10", version="1.0.0", commit="c0ffee",
+            qt_prefix=str(self.qt), qt_version="6.8.2+dfsg-9+deb13u2", version="1.0.0", commit="c0ffee",
             homepage="https://example.org/cipherbench", license=str(SCRIPTS.parent / "LICENSE"),
             components=str(self.root / "components.json")))
         notices.make(args)
@@ -89,7 +89,14 @@ class NoticesTest(unittest.TestCase):
         notices.debian_package, notices.QT_THIRD_PARTY_IN, notices.DEBIAN_DOC = self.real
 
     def test_every_file_listed_with_its_component(self):
-        text = Folder(self.tmp.name, ZLIB).make()
+        # The MIME database's entry names no licence file: Qt's shared text
+        # for its licence goes with it.
+        notices.QT_THIRD_PARTY_IN = {"zlib": ["Qt6Core.dll"], "tika": ["Qt6Core.dll"]}
+        folder = Folder(self.tmp.name, {**ZLIB, "src/corelib/mimetypes/3rdparty": [
+            {"Id": "tika", "Name": "Tika", "LicenseId": "Apache-2.0"}]})
+        folder.write(folder.notices / "LICENSES" / "Apache-2.0.txt", "Apache terms")
+        text = folder.make()
+        self.assertIn("Apache terms", text.decode("utf-8-sig"))
         self.assertTrue(text.startswith(b"\xef\xbb\xbf"))
         lines = text.decode("utf-8-sig").split("\r\n")
         start = lines.index("Files") + 3
@@ -98,7 +105,7 @@ class NoticesTest(unittest.TestCase):
         expected = set(QT_FILES) | {"cipherbench.exe", "libwinpthread-1.dll", "LICENSE.txt",
                                     "THIRD-PARTY-NOTICES.txt"}
         self.assertEqual(listed, expected)
-        self.assertIn("with third-party code: zlib", text.decode("utf-8-sig"))
+        self.assertIn("with third-party code: Tika, zlib", text.decode("utf-8-sig"))
         self.assertIn("MinGW-w64 winpthreads", text.decode("utf-8-sig"))
         self.assertIn("mingw-w64-x86-64-dev terms", text.decode("utf-8-sig"))
 
