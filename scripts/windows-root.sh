@@ -48,8 +48,8 @@ end_root_processes() {
 # Run by mmdebstrap as its customize hook, with the root's path.
 if [ "${1:-}" = --hook ]; then
     root=$2 spec=$3
-    command=() passed=() repo=
-    # shellcheck disable=SC1090 # sets command, passed and repo
+    command=() passed=() repo='' mask=''
+    # shellcheck disable=SC1090 # sets command, passed, repo and mask (the umask)
     source "$spec"
     mkdir -p "$root$repo" "$root$CACHE/windows"
     tar -C "$repo" --exclude=./build -cf - . | tar -C "$root$repo" -xf -
@@ -57,6 +57,7 @@ if [ "${1:-}" = --hook ]; then
     # Only complete builds; the source index is this machine's own.
     for dir in "$CACHE"/windows/*/ "$CACHE"/cyclonedx-library-*/; do
         dir=${dir%/}
+        [ -d "$dir" ] || continue # a pattern that matched nothing
         case $dir in
         "$CACHE/windows/apt") continue ;;
         "$CACHE"/windows/*) [ -f "$dir/.complete" ] || continue ;;
@@ -94,10 +95,10 @@ if [ "${1:-}" = --hook ]; then
     if [ -n "${CIPHERBENCH_ROOT_USER:-}" ]; then
         chroot --userspec="$CIPHERBENCH_ROOT_USER:$(chroot "$root" id -gn "$CIPHERBENCH_ROOT_USER")" \
             "$root" "${inner[@]}" /bin/bash -c 'cd "$1" && umask "$2" && shift 2 && exec "$@"' \
-            bash "$repo" "$(umask)" "${command[@]}" || status=$?
+            bash "$repo" "$mask" "${command[@]}" || status=$?
     else
         chroot "$root" "${inner[@]}" /bin/bash -c 'cd "$1" && umask "$2" && shift 2 && exec "$@"' \
-            bash "$repo" "$(umask)" "${command[@]}" || status=$?
+            bash "$repo" "$mask" "${command[@]}" || status=$?
     fi
     # Its processes left behind (a Wine server lingers for seconds) would
     # keep the root's mounts busy.
@@ -152,7 +153,7 @@ trap 'rm -rf "$work"' EXIT
 {
     printf 'command=('
     printf '%q ' "$@"
-    printf ')\nrepo=%q\npassed=(' "$PWD"
+    printf ')\nrepo=%q\nmask=%q\npassed=(' "$PWD" "$(umask)"
     env -0 | while IFS= read -r -d '' var; do
         case ${var%%=*} in
         CIPHERBENCH_* | WINDOWS_* | SOURCE_DATE_EPOCH | HOME | LANG | LC_* | TZ | LOCPATH | TERM)

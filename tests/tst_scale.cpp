@@ -29,10 +29,10 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleHints>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QStyleOptionFrame>
-#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
