@@ -47,10 +47,10 @@ end_root_processes() {
 
 # Run by mmdebstrap as its customize hook, with the root's path.
 if [ "${1:-}" = --hook ]; then
-    root=$2 spec=$3
+    root=$2 request=$3
     command=() passed=() repo='' mask=''
     # shellcheck disable=SC1090 # sets command, passed, repo and mask (the umask)
-    source "$spec"
+    source "$request"
     mkdir -p "$root$repo" "$root$CACHE/windows"
     tar -C "$repo" --exclude=./build -cf - . | tar -C "$root$repo" -xf -
     mkdir -p "$root$repo/build"
@@ -161,7 +161,7 @@ trap 'rm -rf "$work"' EXIT
         esac
     done
     printf ')\n'
-} >"$work/spec"
+} >"$work/request"
 debs=${CIPHERBENCH_DEBS_CACHE:-$CACHE/debs}/trixie
 mkdir -p "$debs"
 step "a Debian 13 root for the Windows build (mmdebstrap; packages kept in $debs)"
@@ -175,7 +175,7 @@ mmdebstrap --mode=unshare --variant=apt --quiet \
     --customize-hook="sync-out /var/cache/apt/archives $(printf %q "$debs")" \
     --customize-hook='rm -f "$1"/var/cache/apt/archives/*.deb' \
     --customize-hook="echo \"root ready in \$((\$(date +%s) - $(date +%s))) s\"" \
-    --customize-hook="$(printf %q "$PWD/scripts/windows-root.sh") --hook \"\$1\" $(printf %q "$work/spec")" \
+    --customize-hook="$(printf %q "$PWD/scripts/windows-root.sh") --hook \"\$1\" $(printf %q "$work/request")" \
     trixie /dev/null \
     "deb $MIRROR trixie main" "deb $MIRROR trixie-updates main" \
     "deb $SECURITY_MIRROR trixie-security main"
