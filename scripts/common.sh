@@ -30,12 +30,21 @@ debian_release || exit 1
 # The releases a Debian package is made for, each on its own release.
 DEBIAN_RELEASES=(12 13)
 
-# Packages everyone needs to build and show the window: compiler and build
-# tools, Qt 6 base (Core, Gui, Widgets, Test, moc/uic/rcc; the xcb platform
-# plugin ships in libqt6gui6), a CJK font so the Chinese interface renders,
-# and Qt's own translations so its dialogs and menus speak Chinese too.
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libqt6gui6 fonts-noto-cjk
-    qt6-translations-l10n)
+# The Debian package's build dependencies, from debian/control, without
+# debhelper's (only the package build needs it): the names, one per line.
+control_build_depends() {
+    sed -n '/^Build-Depends:/,/^[A-Z]/p' debian/control | sed '1s/^Build-Depends://; /^[A-Z]/d' |
+        tr ',' '\n' | sed 's/([^)]*)//; s/\[[^]]*\]//; s/<[^>]*>//; s/[[:space:]]//g' |
+        grep -v -E '^(debhelper-compat)?$'
+}
+
+# Packages everyone needs to build and show the window: a compiler, the
+# package's build dependencies (CMake, Ninja, Qt 6 base: Core, Gui, Widgets,
+# Test, moc/uic/rcc; the xcb platform plugin ships in libqt6gui6), a CJK font
+# so the Chinese interface renders, and Qt's own translations so its dialogs
+# and menus speak Chinese too.
+mapfile -t BUILD_PACKAGES < <(control_build_depends)
+BUILD_PACKAGES=(g++ "${BUILD_PACKAGES[@]}" libqt6gui6 fonts-noto-cjk qt6-translations-l10n)
 
 step() { printf '\n== %s\n' "$*"; }
 

@@ -1,31 +1,56 @@
 #!/usr/bin/env bash
-# Builds the Debian package (installing what is missing) from the hardened
-# release build, and prints its path: build/package/cipherbench_<version>_<arch>.deb
-# (the version ends in ~deb12 or ~deb13, the release it was built on). The
-# versions of the packages that made it go to <that path>.built-with.
+# Builds the Debian package of this tree from debian/ with dpkg-buildpackage,
+# for the Debian release this machine runs (installing its build
+# dependencies), and prints the package's path:
+#   build/package/cipherbench_<version>+deb<release>_<arch>.deb
+# Beside it: its .buildinfo (the build's record: the exact version of every
+# package installed when it was built, and its environment), the .changes,
+# and the source package (.dsc, .tar.xz) it was built from. The version is
+# the source's with +deb12 or +deb13, the release built on: a changelog
+# entry added to the copy that is built, as sbuild's --append-to-version
+# adds one. The build runs in build/deb/, whatever the path and locale.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-# file and dpkg-dev: CPack finds the binary's shared libraries and turns them
-# into the Depends line with dpkg-shlibdeps.
-ensure_packages "${BUILD_PACKAGES[@]}" file dpkg-dev >&2
+ensure_packages build-essential dpkg-dev debhelper "${BUILD_PACKAGES[@]}" >&2
 export_source_date || exit 1
-# CPack stamps the package's members with SOURCE_DATE_EPOCH, and gives the
-# outer ones the umask's mode: Debian's own are 0644.
-umask 022
-mkdir -p build
-rm -f build/package/cipherbench_*.deb build/package/cipherbench_*.deb.built-with
-cmake --workflow --preset package >build/package.log 2>&1 || {
-    cat build/package.log >&2
+upstream=$(dpkg-parsechangelog -l debian/changelog -S Version)
+project=$(sed -n 's/^project(Cipherbench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+if [ "$upstream" != "$project" ]; then
+    echo "debian/changelog is at version $upstream, CMakeLists.txt at $project" >&2
     exit 1
-}
-deb=$(echo build/package/cipherbench_*.deb)
-[ -f "$deb" ] || { echo "CPack made no package" >&2; exit 1; }
-# The Debian versions of what made it, for the release's build record.
-for tool in cmake ninja-build dpkg-dev g++ "g++-$GCC_VERSION" "gcc-$GCC_VERSION" binutils libc6-dev \
-    "libstdc++-$GCC_VERSION-dev" qt6-base-dev qt6-base-dev-tools "$QT_CORE_PACKAGE" libqt6gui6 \
-    libqt6widgets6 file gzip; do
-    printf ' %s %s\n' "$tool" "$(package_version "$tool")"
-done >"$deb.built-with"
-echo "$deb"
+fi
+# shellcheck disable=SC1091
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+version=$upstream+deb$DEBIAN_RELEASE
+maintainer=$(sed -n 's/^Maintainer: //p' debian/control)
+
+work=build/deb
+src=$work/cipherbench-$version
+rm -rf "$work" && mkdir -p "$src"
+# The tree's files (in a clone, those Git knows or would add), without build/.
+if [ -e .git ] && command -v git >/dev/null 2>&1; then
+    git ls-files -z --cached --others --exclude-standard |
+        while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+        tar --null -T - -cf - | tar -C "$src" -xf -
+else
+    tar --exclude=./build -cf - . | tar -C "$src" -xf -
+fi
+{
+    printf 'cipherbench (%s) %s; urgency=medium\n\n' "$version" "$codename"
+    printf '  * Built for Debian %s (%s).\n\n' "$DEBIAN_RELEASE" "$codename"
+    printf ' -- %s  %s\n\n' "$maintainer" "$(LC_ALL=C date -u -R -d "@$SOURCE_DATE_EPOCH")"
+    cat debian/changelog
+} >"$src/debian/changelog"
+
+umask 022
+log=build/package.log
+if ! (cd "$src" && dpkg-buildpackage --no-sign --jobs-try=auto) >"$log" 2>&1; then
+    tail -n 60 "$log" >&2
+    echo "dpkg-buildpackage failed; its whole output is in $log" >&2
+    exit 1
+fi
+rm -rf build/package && mkdir -p build/package
+cp "$work"/*_"$version"[._]* build/package/
+echo "build/package/cipherbench_${version}_$(dpkg --print-architecture).deb"

@@ -10,9 +10,8 @@
 # and from a silent install, and the silent uninstall must leave nothing.
 #
 # Every file of the folder is listed, with its licence, in its
-# THIRD-PARTY-NOTICES.txt; the Qt files must match the hashes in
-# packaging/windows/qt-build-record.txt when made with the versions recorded
-# there.
+# THIRD-PARTY-NOTICES.txt; the Qt files must be made with the versions
+# packaging/windows/qt-build-record.txt lists and match its hashes.
 #
 #   scripts/windows.sh            all of it
 #   WINDOWS_SKIP_WINDOW=1 ...     without the window checks
@@ -24,14 +23,17 @@
 #                                 OpenSSL), for a later run to find
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# Qt 6.8 is cross-built with its own version's host tools, which Debian 13
-# has: all of this runs in a fresh Debian 13 root (windows-root.sh), on
-# whatever machine, with the same tools for everyone.
-if [ "${CIPHERBENCH_IN_WINDOWS_ROOT:-0}" != 1 ]; then
-    exec scripts/windows-root.sh scripts/windows.sh "$@"
-fi
 source scripts/common.sh
 source scripts/windows-deps.sh
+# Qt 6.8 is cross-built with its own version's host tools, which Debian 13
+# has: all of this runs in a fresh Debian 13 root (root.sh), on whatever
+# machine, with the same tools for everyone. The root has everything the
+# build and the release's assembly ask for, so that nothing needs
+# installing inside.
+if [ "${CIPHERBENCH_IN_ROOT:-0}" != 1 ]; then
+    exec scripts/root.sh --release 13 --include "$(IFS=,; echo "${WINDOWS_PACKAGES[*]},${BUILD_PACKAGES[*]}"),git,file,dpkg-dev,python3-jsonschema,locales,tzdata,ca-certificates${CIPHERBENCH_ROOT_INCLUDE:+,$CIPHERBENCH_ROOT_INCLUDE}" \
+        scripts/windows.sh "$@"
+fi
 
 RELEASE=0
 [ "${1:-}" = --release ] && RELEASE=1
@@ -189,11 +191,15 @@ check_qt_record() {
     }
     versions_now=$(echo "$now" | grep -E '^(source|tool) ')
     versions_then=$(grep -E '^(source|tool) ' "$QT_RECORD")
+    # Other versions make other bytes, and the record is what the release's
+    # Qt is checked against: a build with them is refused rather than let
+    # through unchecked. Recording anew is a decision, taken by asking.
     if [ "$versions_now" != "$versions_then" ]; then
-        echo "Qt was built with other versions than the recorded ones, so its files are not compared:"
-        diff <(echo "$versions_then") <(echo "$versions_now") | sed -n 's/^</  recorded:/p; s/^>/  here:    /p'
-        echo "$now" | grep -v -E '^(source|tool) ' | sed 's/^/  /'
-        return 0
+        echo "Qt was built with other versions than $QT_RECORD lists, so its files cannot be checked:" >&2
+        diff <(echo "$versions_then") <(echo "$versions_now") |
+            sed -n 's/^</  recorded:/p; s/^>/  here:    /p' >&2
+        echo "To make these the recorded ones: WINDOWS_WRITE_QT_RECORD=1 scripts/windows.sh" >&2
+        return 1
     fi
     if ! diff <(grep -v -E '^(#|source |tool )' "$QT_RECORD") <(echo "$now" | grep -v -E '^(source|tool) '); then
         echo "Qt's files differ from $QT_RECORD although the versions that made them are the recorded ones" >&2
