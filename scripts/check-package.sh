@@ -1,99 +1,81 @@
 #!/usr/bin/env bash
-# Installs the Debian package on a fresh minimal root of the Debian release
-# it was built for (its version ends in ~deb12 or ~deb13) as a user would
-# (run as root), and checks what a user gets: no compiler or -dev
-# package pulled in, the window opens, the desktop entry and the AppStream
-# metainfo validate, and a purge leaves nothing of it under /usr.
+# Checks a Debian package as Debian checks its own, on a fresh root of the
+# release it was built for (its version ends in +deb12 or +deb13) that
+# mmdebstrap makes (run as root):
+#   piuparts     installs it with what it depends on, removes and purges
+#                it, on a copy of the root: nothing of it may be left
+#                behind, nothing else changed;
+#   autopkgtest  runs the package's own tests (debian/tests) against it,
+#                installed: the program starts under Xvfb, shows its window
+#                with its title, and ends with status 0 when that is closed.
+# The source package (the .dsc beside the .deb) gives autopkgtest its tests.
+# Their logs go to build/package-checks/deb<release>/.
 #
-#   scripts/check-package.sh [cipherbench_VERSION_ARCH.deb]
-#
-# Without an argument the package is built first (scripts/package.sh). The
-# screenshot of the installed program's window goes to
-# build/package/installed-window-deb<release>.png.
+#   scripts/check-package.sh build/package/cipherbench_VERSION_ARCH.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
-source scripts/cleanroot.sh
 
-deb=${1:-}
-result=FAILED
-verdict() {
-    echo
-    echo "package ${deb##*/} on a clean Debian ${release:-} root: $result"
-}
-CLEANROOT_FINAL=verdict
+declare -A suite_of=([12]=bookworm [13]=trixie)
 
-if [ -z "$deb" ]; then
-    step "building the package"
-    deb=$(scripts/package.sh) || exit 1
+# Inside the root's hook: CIPHERBENCH_ROOT is the root.
+if [ "${1:-}" = --in-root ]; then
+    deb=$2 dsc=$3 out=$4
+    step "autopkgtest: the package's tests, against ${deb##*/} installed in a fresh root"
+    status=0
+    autopkgtest --output-dir "$out/autopkgtest" "$dsc" "$deb" -- chroot "$CIPHERBENCH_ROOT" \
+        >"$out/autopkgtest.log" 2>&1 || status=$?
+    grep -E '^[a-z0-9-]+ +(PASS|FAIL|SKIP|FLAKY)' "$out/autopkgtest.log" || true
+    grep -E '^(window .* shown|closed:)' "$out/autopkgtest/window-stdout" 2>/dev/null | sed 's/^/  /' || true
+    if [ "$status" -ne 0 ]; then
+        tail -n 40 "$out/autopkgtest.log"
+        echo "autopkgtest failed (exit $status)" >&2
+        exit 1
+    fi
+    exit 0
 fi
+
+deb=${1:?usage: $0 cipherbench_VERSION_ARCH.deb}
 [ -f "$deb" ] || { echo "no package at $deb" >&2; exit 1; }
 deb=$(realpath "$deb")
 version=$(dpkg-deb -f "$deb" Version) || exit 1
-release=${version##*~deb}
-[[ $version == *~deb* && $release =~ ^[0-9]+$ ]] || {
-    echo "${deb##*/}: its version $version names no Debian release (~debNN)" >&2
-    exit 1
-}
-
-cleanroot_init imagemagick desktop-file-utils appstream
-cleanroot_new pkg "$release"
-root=$CLEANROOT_WORK/pkg
-in_root() { cleanroot_run pkg "$@"; }
-
-step "the package"
-echo "${deb##*/}: $(stat -c %s "$deb") bytes"
-dpkg-deb -f "$deb" Version Installed-Size Depends Recommends | sed 's/^/  /'
-
-installed() { in_root "dpkg-query -W -f='\${Package}\n'" | sort; }
-installed >"$CLEANROOT_WORK/before" || exit 1
-
-step "apt-get install ./${deb##*/}, as a user would"
-cp "$deb" "$root/root/"
-in_root "export DEBIAN_FRONTEND=noninteractive; cd /root && apt-get update -qq &&
-    apt-get install -y -q ./${deb##*/}" >"$CLEANROOT_WORK/install.log" 2>&1 || {
-    tail -n 40 "$CLEANROOT_WORK/install.log"
-    echo "the install failed" >&2
-    exit 1
-}
-installed >"$CLEANROOT_WORK/after" || exit 1
-comm -13 "$CLEANROOT_WORK/before" "$CLEANROOT_WORK/after" >"$CLEANROOT_WORK/added"
-echo "$(wc -l <"$CLEANROOT_WORK/added") packages installed, cipherbench and what it pulled in"
-toolchain=$(grep -E -- '-dev$|^(gcc|g\+\+|cpp|clang|llvm|cmake|make|binutils)(-[0-9.]+)?$|^libgcc-[0-9]+-dev|^libstdc\+\+-[0-9]+-dev' \
-    "$CLEANROOT_WORK/added") || true # none
-if [ -n "$toolchain" ]; then
-    echo "the install pulled in build tools:" "${toolchain//$'\n'/ }" >&2
+release=${version##*+deb}
+dsc=$(dirname "$deb")/cipherbench_$version.dsc
+if [[ $version != *+deb* ]] || [ -z "${suite_of[$release]:-}" ]; then
+    echo "${deb##*/}: its version $version names no Debian release we build for (+deb12, +deb13)" >&2
     exit 1
 fi
-echo "no compiler and no -dev package among them"
-in_root "dpkg -L cipherbench" | grep -v '/\.$' >"$CLEANROOT_WORK/files"
-
-step "starting the installed program"
-# The virtual display is test equipment, installed only after the check of
-# what the package itself pulled in.
-in_root "DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends xvfb xauth" \
-    >>"$CLEANROOT_WORK/install.log" 2>&1 || { echo "could not install xvfb" >&2; exit 1; }
-shot=$PWD/build/package/installed-window-deb$release.png
-mkdir -p "$(dirname "$shot")"
-cleanroot_show_window pkg cipherbench cipherbench 120 "$shot" || exit 1
-
-step "validating the installed desktop entry and metainfo"
-desktop-file-validate "$root/usr/share/applications/io.github.cipherbench.Cipherbench.desktop" || exit 1
-echo "desktop-file-validate: passed"
-appstreamcli validate --no-net "$root/usr/share/metainfo/io.github.cipherbench.Cipherbench.metainfo.xml" || exit 1
-
-step "apt-get purge cipherbench"
-in_root "DEBIAN_FRONTEND=noninteractive apt-get purge -y -q cipherbench" >"$CLEANROOT_WORK/purge.log" 2>&1 || {
-    tail -n 20 "$CLEANROOT_WORK/purge.log"
-    exit 1
-}
-left=$(while read -r path; do
-    if [ -e "$root$path" ] && [ ! -d "$root$path" ]; then echo "$path"; fi
-done <"$CLEANROOT_WORK/files")
-left+=$(find "$root/usr" -iname '*cipherbench*' -printf '\n/usr/%P' 2>/dev/null)
-if [ -n "$left" ]; then
-    echo "left behind under /usr:$left" >&2
+[ -f "$dsc" ] || { echo "no source package beside it: $dsc" >&2; exit 1; }
+if [ "$(id -u)" -ne 0 ]; then
+    echo "$0 makes a Debian root and must run as root." >&2
     exit 1
 fi
-echo "none of its $(wc -l <"$CLEANROOT_WORK/files") files and nothing named cipherbench is left under /usr"
-result=PASSED
+ensure_packages piuparts autopkgtest util-linux
+out=$PWD/build/package-checks/deb$release
+rm -rf "$out" && mkdir -p "$out"
+work=$(mktemp -d /var/tmp/cipherbench-piuparts.XXXXXX)
+trap 'rm -rf --one-file-system "$work"' EXIT
+
+scripts/root.sh --release "$release" --output "$work/base.tar.gz"
+step "piuparts: ${deb##*/} installed, removed and purged on a fresh Debian $release root"
+# Debian 13's debconf leaves its folder of temporary files, which belongs to no
+# package, behind whatever is installed: not ours to answer for. piuparts
+# mounts in the roots it unpacks: in a mount namespace of its own,
+# none of that reaches this machine's table, and its processes end with it.
+status=0
+unshare --mount --propagation private --pid --fork --kill-child -- \
+    piuparts --basetgz "$work/base.tar.gz" --keep-sources-list --tmpdir "$work" \
+    --ignore=/var/cache/debconf/tmp.ci/ \
+    --distribution "${suite_of[$release]}" --log-file "$out/piuparts.log" "$deb" >/dev/null 2>&1 ||
+    status=$?
+grep -E ' (PASS|FAIL): ' "$out/piuparts.log" | sed 's/^/  /' || true
+if [ "$status" -ne 0 ]; then
+    tail -n 40 "$out/piuparts.log"
+    echo "${deb##*/}: piuparts FAILED (exit $status); its log: $out/piuparts.log" >&2
+    exit 1
+fi
+if ! scripts/root.sh --release "$release" --fresh scripts/check-package.sh --in-root "$deb" "$dsc" "$out"; then
+    echo "${deb##*/}: autopkgtest FAILED on a fresh Debian $release root; its log: $out/autopkgtest.log" >&2
+    exit 1
+fi
+echo "${deb##*/}: piuparts and autopkgtest passed on fresh Debian $release roots"

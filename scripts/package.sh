@@ -9,11 +9,18 @@
 # the source's with +deb12 or +deb13, the release built on: a changelog
 # entry added to the copy that is built, as sbuild's --append-to-version
 # adds one. The build runs in build/deb/, whatever the path and locale.
+#   scripts/package.sh --source   only the source package; prints the .dsc's path
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-ensure_packages build-essential dpkg-dev debhelper "${BUILD_PACKAGES[@]}" >&2
+source_only=0
+[ "${1:-}" = --source ] && source_only=1
+if [ "$source_only" = 1 ]; then
+    ensure_packages dpkg-dev >&2
+else
+    ensure_packages build-essential dpkg-dev debhelper "${BUILD_PACKAGES[@]}" >&2
+fi
 export_source_date || exit 1
 upstream=$(dpkg-parsechangelog -l debian/changelog -S Version)
 project=$(sed -n 's/^project(Cipherbench VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -46,11 +53,17 @@ fi
 
 umask 022
 log=build/package.log
-if ! (cd "$src" && dpkg-buildpackage --no-sign --jobs-try=auto) >"$log" 2>&1; then
+build=(dpkg-buildpackage --no-sign --jobs-try=auto)
+[ "$source_only" = 1 ] && build+=(--build=source --no-check-builddeps --no-pre-clean)
+if ! (cd "$src" && "${build[@]}") >"$log" 2>&1; then
     tail -n 60 "$log" >&2
     echo "dpkg-buildpackage failed; its whole output is in $log" >&2
     exit 1
 fi
 rm -rf build/package && mkdir -p build/package
 cp "$work"/*_"$version"[._]* build/package/
-echo "build/package/cipherbench_${version}_$(dpkg --print-architecture).deb"
+if [ "$source_only" = 1 ]; then
+    echo "build/package/cipherbench_$version.dsc"
+else
+    echo "build/package/cipherbench_${version}_$(dpkg --print-architecture).deb"
+fi

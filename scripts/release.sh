@@ -1,57 +1,59 @@
 #!/usr/bin/env bash
 # The release files of this commit, the same bytes wherever and whenever
-# they are built (installing what is missing), in build/release-files/:
-#   cipherbench_<version>~deb12_amd64.deb          the Debian packages, one
-#   cipherbench_<version>~deb13_amd64.deb          per release, each built on it
+# they are built (installing what is missing; run as root), in
+# build/release-files/:
+#   cipherbench_<version>+deb12_amd64.deb          the Debian packages, one
+#   cipherbench_<version>+deb13_amd64.deb          per release, each built in
+#                                                  a fresh root of it
+#   cipherbench_<version>+deb1N_amd64.buildinfo    their build records (what
+#       dpkg-buildpackage writes: every package installed, the environment)
 #   cipherbench-<version>-windows-x64.zip          the portable Windows folder
 #   cipherbench-<version>-windows-x64-setup.exe    the Windows installer
-#   SHA256SUMS                                     of those four
-#   cipherbench-<version>.buildinfo                the build record: commit,
-#       SOURCE_DATE_EPOCH, and the Debian versions of what made each file
+#   cipherbench-<version>-windows-x64.buildinfo    their build record: commit,
+#       SOURCE_DATE_EPOCH, the Debian versions of what made them
+#   SHA256SUMS                                     of all of those
 #   cipherbench-<version>.cdx.json                 the bill of materials
 #       (CycloneDX 1.5), checked against its official schema
 # Time is SOURCE_DATE_EPOCH, or the commit's when unset (see
 # export_source_date in common.sh for a tree without .git). Each file is
 # built afresh, so nothing made for another commit is carried over.
 #
-# The package of this machine's release is built here; the other release's
-# in a clean root of it (scripts/package-in-root.sh), which needs root.
-# CIPHERBENCH_RELEASE_DEBS may name a folder of packages built from this
-# commit already (with their .built-with lists: package.sh's output, the
+# Each Debian package is built by scripts/package.sh in a fresh root of its
+# release (scripts/root.sh), the Windows files by windows.sh in its Debian 13
+# root. CIPHERBENCH_RELEASE_DEBS may name a folder of packages built from
+# this commit already (package.sh's output with its .buildinfo: the
 # clean-root checks' copies): a release's package found there is taken.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 OUT=build/release-files
-ensure_packages "${BUILD_PACKAGES[@]}" file dpkg-dev python3 python3-jsonschema
+if [ "$(id -u)" -ne 0 ]; then
+    echo "$0 builds in fresh Debian roots, which needs root." >&2
+    exit 1
+fi
+ensure_packages dpkg-dev python3 python3-jsonschema
 export_source_date
 ensure_cdx_schema
 echo "commit $SOURCE_COMMIT, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH"
 
-rm -rf build/release build/release-debs "$OUT"
+rm -rf build/release-debs "$OUT"
+mkdir -p build/release-debs
 debs=()
 for release in "${DEBIAN_RELEASES[@]}"; do
     made=
     if [ -n "${CIPHERBENCH_RELEASE_DEBS:-}" ]; then
-        made=$(compgen -G "$CIPHERBENCH_RELEASE_DEBS/cipherbench_*~deb${release}_*.deb" | head -n 1) ||
+        made=$(compgen -G "$CIPHERBENCH_RELEASE_DEBS/cipherbench_*+deb${release}_*.deb" | head -n 1) ||
             true # none of this release there
     fi
-    if [ -n "$made" ] && [ -f "$made.built-with" ]; then
+    if [ -n "$made" ] && [ -f "${made%.deb}.buildinfo" ]; then
         echo "Debian $release package: $made, built already"
-        mkdir -p build/release-debs
-        cp "$made" "$made.built-with" build/release-debs/
-        debs+=("build/release-debs/${made##*/}")
-    elif [ "$release" = "$DEBIAN_RELEASE" ]; then
-        debs+=("$(scripts/package.sh)")
-    elif [ "$(id -u)" -eq 0 ]; then
-        scripts/package-in-root.sh "$release" build/release-debs >&2
-        debs+=("$(compgen -G "build/release-debs/cipherbench_*~deb${release}_*.deb" | head -n 1)")
+        cp "$(dirname "$made")"/*+deb"$release"[._]* build/release-debs/
     else
-        echo "The Debian $release package is built in a clean root of that release, which" \
-            "needs root: run $0 as root." >&2
-        exit 1
+        scripts/root.sh --release "$release" scripts/package.sh >&2
+        cp build/package/*+deb"$release"[._]* build/release-debs/
     fi
+    debs+=("$(compgen -G "build/release-debs/cipherbench_*+deb${release}_*.deb" | head -n 1)")
 done
 scripts/windows.sh --release
 windows=build/windows-release
@@ -61,17 +63,21 @@ zip=$windows/cipherbench-$version-windows-x64.zip
 setup=$windows/cipherbench-$version-windows-x64-setup.exe
 
 mkdir -p "$OUT"
-cp "${debs[@]}" "$zip" "$setup" "$OUT/"
+record=$OUT/cipherbench-$version-windows-x64.buildinfo
 downloads=()
 for f in "${debs[@]}" "$zip" "$setup"; do
     downloads+=("${f##*/}")
 done
-(cd "$OUT" && sha256sum "${downloads[@]}" >SHA256SUMS)
+cp "${debs[@]}" "$zip" "$setup" "$OUT/"
+records=()
+for deb in "${debs[@]}"; do
+    cp "${deb%.deb}.buildinfo" "$OUT/"
+    records+=("$(basename "${deb%.deb}.buildinfo")")
+done
 
-# The build record: what anyone needs to build the same bytes again. The
-# Windows files were made in windows.sh's Debian 13 root, which listed its
+# The Windows files' build record: what anyone needs to build the same bytes
+# again. They were made in windows.sh's Debian 13 root, which listed its
 # tools' versions beside them.
-record=$OUT/cipherbench-$version.buildinfo
 {
     echo "Format: cipherbench-buildinfo 1"
     echo "Source: cipherbench $version"
@@ -79,14 +85,9 @@ record=$OUT/cipherbench-$version.buildinfo
     echo "Source-Date-Epoch: $SOURCE_DATE_EPOCH"
     echo "Build-Architecture: $(dpkg --print-architecture)"
     echo "Checksums-Sha256:"
-    (cd "$OUT" && for f in "${downloads[@]}"; do
+    (cd "$OUT" && for f in "${zip##*/}" "${setup##*/}"; do
         echo " $(sha256sum "$f" | cut -d' ' -f1) $(stat -c %s "$f") $f"
     done)
-    for deb in "${debs[@]}"; do
-        on=${deb##*~deb}
-        echo "Built-With (${deb##*/}, on Debian ${on%%_*}):"
-        cat "$deb.built-with"
-    done
     echo "Built-With ($(basename "$zip"), $(sed -n 's/^system //p' "$windows/built-with.txt")):"
     sed -n 's/^tool / /p' "$windows/built-with.txt"
     echo " qt6-base (source, built by scripts/windows-deps.sh) $(sed -n 's/^source qt6-base //p' \
@@ -95,6 +96,8 @@ record=$OUT/cipherbench-$version.buildinfo
     echo " the zip's tools, and"
     sed -n 's/^installer / /p' "$windows/built-with.txt"
 } >"$record"
+records+=("${record##*/}")
+(cd "$OUT" && sha256sum "${downloads[@]}" "${records[@]}" >SHA256SUMS)
 
 sbom=$OUT/cipherbench-$version.cdx.json
 /usr/bin/python3 scripts/sbom.py make --release-dir "$OUT" --components "$windows/components.json" \

@@ -4,10 +4,12 @@
 # reaches this machine's table, every process the command starts ends with
 # it) and removes on every exit path. Run as root.
 #
-#   scripts/root.sh [--release 12|13] [--include PKG,...] COMMAND [ARG...]
-#       The working tree (without build/) is copied into the root at the
-#       same path, so paths inside are the ones outside, and so are the
-#       complete entries of the Windows cache; COMMAND runs there, as root,
+#   scripts/root.sh [--release 12|13] [--include PKG,...] [--bring PATH]...
+#                   COMMAND [ARG...]
+#       The working tree (without build/, but with each PATH brought, a
+#       folder of build/) is copied into the root at the same path, so paths
+#       inside are the ones outside, and so are the complete entries of the
+#       Windows cache; COMMAND runs there, as root,
 #       with the packages asked for installed. Afterwards build/ and the
 #       cache entries the command completed are copied back (and the Qt
 #       record, when WINDOWS_WRITE_QT_RECORD=1 asked for it to be written).
@@ -20,6 +22,9 @@
 #       /root/cipherbench and nothing else. COMMAND runs on this machine, in
 #       this folder, with CIPHERBENCH_ROOT the root's path, and enters the
 #       root itself (with chroot).
+#   scripts/root.sh --release 12|13 --output FILE.tar.gz
+#       Such a fresh root, without the clone, written to a tar file (for
+#       tools that make their roots of one: piuparts).
 #
 # The release is 13 unless given. The root's package sources are the
 # release, its updates and its security updates (CIPHERBENCH_MIRROR and
@@ -53,21 +58,24 @@ end_root_processes() {
 # Run by mmdebstrap as its last customize hook, with the root's path.
 if [ "${1:-}" = --hook ]; then
     root=$2 request=$3
-    command=() passed=() repo='' mask='' fresh=0 commit=''
-    # shellcheck disable=SC1090 # sets command, passed, repo, mask, fresh, commit
+    command=() passed=() repo='' mask='' fresh=0 commit='' bring=()
+    # shellcheck disable=SC1090 # sets command, passed, repo, mask, fresh, commit, bring
     source "$request"
     status=0
     if [ "$fresh" = 1 ]; then
         git clone --quiet --no-hardlinks "$repo" "$root/root/cipherbench" &&
             git -C "$root/root/cipherbench" checkout --quiet --detach "$commit" || exit 1
         cp -L /etc/resolv.conf "$root/etc/resolv.conf"
-        CIPHERBENCH_ROOT=$root "${command[@]}" || status=$?
+        (cd "$repo" && CIPHERBENCH_ROOT=$root "${command[@]}") || status=$?
         end_root_processes "$root"
         exit "$status"
     fi
     mkdir -p "$root$repo" "$root$CACHE/windows"
     tar -C "$repo" --exclude=./build -cf - . | tar -C "$root$repo" -xf -
     mkdir -p "$root$repo/build" "$root$HOME"
+    for path in "${bring[@]}"; do
+        mkdir -p "$(dirname "$root$repo/$path")" && cp -a "$repo/$path" "$root$repo/$path"
+    done
     # Only complete builds; the source index is this machine's own.
     for dir in "$CACHE"/windows/*/ "$CACHE"/cyclonedx-library-*/; do
         dir=${dir%/}
@@ -79,6 +87,12 @@ if [ "${1:-}" = --hook ]; then
         mkdir -p "$root$(dirname "$dir")"
         cp -a "$dir" "$root$(dirname "$dir")/"
     done
+    # FUSE (disorderfs, which reprotest's file order variation mounts as
+    # another user) needs its device, which mmdebstrap's /dev lacks, with the
+    # mode Debian gives it (0666), and fusermount the mount table under its
+    # usual name.
+    [ -c /dev/fuse ] && mknod -m 0666 "$root/dev/fuse" c 10 229 2>/dev/null || true
+    [ -e "$root/etc/mtab" ] || ln -s ../proc/self/mounts "$root/etc/mtab"
     # shellcheck disable=SC2016 # expanded by the inner shell
     chroot "$root" env -i "${passed[@]}" PATH=/usr/sbin:/usr/bin:/sbin:/bin CIPHERBENCH_IN_ROOT=1 \
         /bin/bash -c 'cd "$1" && umask "$2" && shift 2 && exec "$@"' \
@@ -110,19 +124,22 @@ if [ "${1:-}" = --hook ]; then
     exit "$status"
 fi
 
-release=13 fresh=0 include=''
+release=13 fresh=0 include='' output='' bring=()
 while [ $# -gt 0 ]; do
     case $1 in
+    --bring) bring+=("$(realpath --relative-to=. "$2")") && shift 2 ;;
     --release) release=$2 && shift 2 ;;
     --include) include=$2 && shift 2 ;;
     --fresh) fresh=1 && shift ;;
+    --output) output=$(realpath -m "$2") fresh=1 && shift 2 ;;
     *) break ;;
     esac
 done
 declare -A suite_of=([12]=bookworm [13]=trixie)
 suite=${suite_of[$release]:-}
-if [ $# -eq 0 ] || [ -z "$suite" ]; then
-    echo "usage: $0 [--release 12|13] [--fresh | --include PKG,...] COMMAND [ARG...]" >&2
+if { [ $# -eq 0 ] && [ -z "$output" ]; } || [ -z "$suite" ]; then
+    echo "usage: $0 [--release 12|13] [--fresh | --include PKG,... --bring PATH...] COMMAND [ARG...]" >&2
+    echo "       $0 [--release 12|13] --output FILE.tar.gz" >&2
     exit 2
 fi
 if [ "$(id -u)" -ne 0 ]; then
@@ -136,6 +153,8 @@ trap 'rm -rf "$work"' EXIT
 {
     printf 'command=('
     printf '%q ' "$@"
+    printf ')\nbring=('
+    [ ${#bring[@]} -eq 0 ] || printf '%q ' "${bring[@]}"
     printf ')\nrepo=%q\nmask=%q\nfresh=%q\ncommit=%q\npassed=(' "$PWD" "$(umask)" "$fresh" \
         "$(git rev-parse HEAD 2>/dev/null || true)"
     env -0 | while IFS= read -r -d '' var; do
@@ -155,6 +174,9 @@ debs=${CIPHERBENCH_DEBS_CACHE:-$CACHE/debs}/$suite
 mkdir -p "$debs"
 step "a fresh Debian $release root (mmdebstrap ${options[*]}; packages kept in $debs)"
 started=$SECONDS
+use=(--customize-hook="$(printf %q "$PWD/scripts/root.sh") --hook \"\$1\" $(printf %q "$work/request")")
+target=/dev/null
+[ -n "$output" ] && use=() target=$output
 # shellcheck disable=SC2016 # $1 is the root, given to the hooks by mmdebstrap
 mmdebstrap --mode=unshare --quiet "${options[@]}" \
     --setup-hook="mkdir -p \"\$1/var/cache/apt/archives\"" \
@@ -162,9 +184,13 @@ mmdebstrap --mode=unshare --quiet "${options[@]}" \
     --customize-hook="sync-out /var/cache/apt/archives $(printf %q "$debs")" \
     --customize-hook='rm -f "$1"/var/cache/apt/archives/*.deb' \
     --customize-hook="echo \"root ready in \$((\$(date +%s) - $(date +%s))) s\"" \
-    --customize-hook="$(printf %q "$PWD/scripts/root.sh") --hook \"\$1\" $(printf %q "$work/request")" \
+    "${use[@]}" \
     --customize-hook="sync-out /var/cache/apt/archives $(printf %q "$debs")" \
-    "$suite" /dev/null \
+    "$suite" "$target" \
     "deb $MIRROR $suite main" "deb $MIRROR $suite-updates main" \
     "deb $SECURITY_MIRROR $suite-security main"
-echo "the Debian $release root was made, used and removed in $((SECONDS - started)) s"
+if [ -n "$output" ]; then
+    echo "the Debian $release root was made and written to $output in $((SECONDS - started)) s"
+else
+    echo "the Debian $release root was made, used and removed in $((SECONDS - started)) s"
+fi

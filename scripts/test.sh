@@ -2,8 +2,8 @@
 # Builds everything and runs every test (installing what is missing):
 # the test suite, the same suite under AddressSanitizer + UBSan, the fuzzers
 # for a short while, the constant-time check of the AES engine, and the
-# Debian package with its lint and hardening checks; shellcheck over the
-# scripts and clang-format over the C++ sources.
+# Debian package (source and binary) with its lint and hardening checks;
+# then the scripts are read by shellcheck, the C++ sources by clang-format.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
@@ -27,7 +27,7 @@ fuzz/run.sh "$FUZZ_SECONDS"
 echo "== release tools (licence notices, bill of materials)"
 /usr/bin/python3 -m unittest discover -s tests/scripts
 echo "== shellcheck"
-shellcheck -x scripts/*.sh .ci/run fuzz/run.sh
+shellcheck -x scripts/*.sh .ci/run fuzz/run.sh debian/tests/window
 echo " every script passes"
 echo "== clang-format"
 # (Not packaging/: its one header is an input of the cached Qt build for
@@ -39,8 +39,8 @@ echo " every source is laid out as .clang-format says"
 echo "== Debian package"
 deb=$(scripts/package.sh)
 echo "$deb: $(stat -c %s "$deb") bytes"
-echo "-- lintian"
-lintian --fail-on error,warning --display-info "$deb"
+echo "-- lintian, of the source and binary packages"
+lintian --fail-on error,warning --display-info "${deb%.deb}.changes"
 unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
@@ -56,18 +56,19 @@ echo "-- hardening-check"
 #   compiler emits only where it sees the destination's size; the pages copy
 #   into working buffers sized in another function, so whether a build shows
 #   one depends on inlining. That it was compiled in is read from the
-#   release build's compile commands instead.
+#   package build's compile commands instead.
 # - Branch protection (BTI and PAC) is AArch64's; Debian 13's hardening-check
 #   asks for it on every architecture, Debian 12's knows no such check.
 skip=(--nocfprotection --nofortify)
 [ "$DEBIAN_RELEASE" -ge 13 ] && [ "$(dpkg --print-architecture)" != arm64 ] && skip+=(--nobranchprotection)
 hardening-check "${skip[@]}" "$unpacked/usr/bin/cipherbench"
-commands=$(grep -c '"command":' build/release/compile_commands.json || true)
-fortified=$(grep '"command":' build/release/compile_commands.json |
+compiled=$(echo build/deb/cipherbench-*/obj-*/compile_commands.json)
+commands=$(grep -c '"command":' "$compiled" || true)
+fortified=$(grep '"command":' "$compiled" |
     grep -- ' -D_FORTIFY_SOURCE=3 ' | grep -c -- ' -O2 ' || true)
 echo " _FORTIFY_SOURCE=3 at -O2: $fortified of $commands compile commands"
 if [ "$commands" -eq 0 ] || [ "$fortified" -ne "$commands" ]; then
-    echo "the release build is not compiled with _FORTIFY_SOURCE=3 at -O2 throughout" >&2
+    echo "the package build is not compiled with _FORTIFY_SOURCE=3 at -O2 throughout" >&2
     exit 1
 fi
 echo "-- desktop-file-validate"

@@ -53,6 +53,14 @@ WINDOWS_PACKAGES=(g++ cmake ninja-build perl qt6-base-dev qt6-base-dev-tools qt6
     libxrender1 libxrandr2 libxcursor1 libxi6 libxcomposite1 libxinerama1
     zip unzip imagemagick xvfb xauth xdotool fonts-noto-cjk libssl-dev python3)
 
+# The packages of the Debian 13 root the Windows build runs in: everything
+# it and the release's assembly ask for, so that nothing needs installing
+# inside, even as another user; comma-separated, for mmdebstrap.
+windows_root_packages() {
+    local IFS=,
+    echo "${WINDOWS_PACKAGES[*]},${BUILD_PACKAGES[*]},git,file,dpkg-dev,python3-jsonschema,locales,tzdata,ca-certificates"
+}
+
 # apt with a private deb-src list made from the machine's own sources; the
 # machine's apt configuration is read, never changed.
 private_apt_setup() {

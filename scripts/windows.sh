@@ -31,8 +31,7 @@ source scripts/windows-deps.sh
 # build and the release's assembly ask for, so that nothing needs
 # installing inside.
 if [ "${CIPHERBENCH_IN_ROOT:-0}" != 1 ]; then
-    exec scripts/root.sh --release 13 --include "$(IFS=,; echo "${WINDOWS_PACKAGES[*]},${BUILD_PACKAGES[*]}"),git,file,dpkg-dev,python3-jsonschema,locales,tzdata,ca-certificates${CIPHERBENCH_ROOT_INCLUDE:+,$CIPHERBENCH_ROOT_INCLUDE}" \
-        scripts/windows.sh "$@"
+    exec scripts/root.sh --release 13 --include "$(windows_root_packages)" scripts/windows.sh "$@"
 fi
 
 RELEASE=0
