@@ -90,9 +90,9 @@ CIPHERBENCH_RELEASE_DEBS=$first_debs scripts/release.sh >build/release.log 2>&1 
 sed -n '/^== release files/,/^\//p' build/release.log | grep -v '^/'
 
 # The control builds, laid out as reprotest keeps a build's artifacts.
+# (Each root's build/ replaces the same folders here: each keeps its own.)
 controls=build/reprotest-controls
-rm -rf "$controls" build/reprotest
-mkdir -p build/reprotest
+rm -rf "$controls" build/reprotest-*
 version=$(sed -n 's/^Source: cipherbench //p' "$FILES"/cipherbench-*-windows-x64.buildinfo)
 status=0
 for release in "${DEBIAN_RELEASES[@]}"; do
@@ -103,14 +103,14 @@ for release in "${DEBIAN_RELEASES[@]}"; do
         "$controls/deb$release/source-root/"
     scripts/root.sh --release "$release" --bring "$controls/deb$release" \
         --include "$(IFS=,; echo "${BUILD_PACKAGES[*]}"),build-essential,debhelper,dpkg-dev,$REPROTEST_PACKAGES" \
-        scripts/check-reproducible.sh --in-root deb "$controls/deb$release" "build/reprotest/deb$release" ||
+        scripts/check-reproducible.sh --in-root deb "$controls/deb$release" "build/reprotest-deb$release" ||
         status=1
 done
 mkdir -p "$controls/windows/source-root"
 cp "$FILES"/cipherbench-"$version"-windows-x64.zip "$FILES"/cipherbench-"$version"-windows-x64-setup.exe \
     "$controls/windows/source-root/"
 scripts/root.sh --release 13 --bring "$controls/windows" --include "$(windows_root_packages),$REPROTEST_PACKAGES" \
-    scripts/check-reproducible.sh --in-root windows "$controls/windows" build/reprotest/windows || status=1
+    scripts/check-reproducible.sh --in-root windows "$controls/windows" build/reprotest-windows || status=1
 if [ "$status" = 0 ]; then
     echo
     echo "reprotest built every download again, varied, and found it the same bytes:"

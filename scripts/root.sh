@@ -91,7 +91,9 @@ if [ "${1:-}" = --hook ]; then
     # another user) needs its device, which mmdebstrap's /dev lacks, with the
     # mode Debian gives it (0666), and fusermount the mount table under its
     # usual name.
-    [ -c /dev/fuse ] && mknod -m 0666 "$root/dev/fuse" c 10 229 2>/dev/null || true
+    if [ -c /dev/fuse ]; then
+        mknod -m 0666 "$root/dev/fuse" c 10 229 2>/dev/null || echo "no FUSE device in the root" >&2
+    fi
     [ -e "$root/etc/mtab" ] || ln -s ../proc/self/mounts "$root/etc/mtab"
     # shellcheck disable=SC2016 # expanded by the inner shell
     chroot "$root" env -i "${passed[@]}" PATH=/usr/sbin:/usr/bin:/sbin:/bin CIPHERBENCH_IN_ROOT=1 \
@@ -169,7 +171,10 @@ trap 'rm -rf "$work"' EXIT
 # is asked for.
 options=(--variant=apt --aptopt='APT::Install-Recommends "false"')
 [ -n "$include" ] && options+=(--include="$include")
-[ "$fresh" = 1 ] && options=(--variant=minbase)
+# Another archive (Debian's snapshots, for the versions a build record lists)
+# serves Release files past their expiry date.
+[ -n "${CIPHERBENCH_MIRROR:-}" ] && options+=(--aptopt='Acquire::Check-Valid-Until "false"')
+[ "$fresh" = 1 ] && options=(--variant=minbase "${options[@]:2}")
 debs=${CIPHERBENCH_DEBS_CACHE:-$CACHE/debs}/$suite
 mkdir -p "$debs"
 step "a fresh Debian $release root (mmdebstrap ${options[*]}; packages kept in $debs)"
