@@ -82,6 +82,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 step "the release files"
+mkdir -p build
 CIPHERBENCH_RELEASE_DEBS=$first_debs scripts/release.sh >build/release.log 2>&1 || {
     tail -n 60 build/release.log
     echo "release.sh failed" >&2
