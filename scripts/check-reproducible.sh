@@ -36,12 +36,16 @@ VARY=(--vary=+all '--vary=user_group.available+=builder:builder' --vary=domain_h
 if [ "${1:-}" = --in-root ]; then
     what=$2 control=$3 store=$4
     useradd --create-home builder
+    # sudo looks up the host's name (Debian 12's also the name reprotest's
+    # host name variation gives), which a Debian system lists in /etc/hosts
+    # and mmdebstrap's root does not.
+    printf '127.0.1.1\t%s reprotest-capture-hostname\n' "$(hostname)" >>/etc/hosts
     rm -rf "$store" && mkdir -p "$(dirname "$store")"
     status=0
     if [ "$what" = deb ]; then
         dsc=$(scripts/package.sh --source)
         step "reprotest: ${dsc##*/} built again with every variation, against the release's package"
-        reprotest "${VARY[@]}" --min-cpus=2 --control-build "$control" --store-dir "$store" \
+        reprotest "${VARY[@]}" --control-build "$control" --store-dir "$store" \
             "$dsc" -- null >"$store.log" 2>&1 || status=$?
     else
         # From what `git archive` gives, which holds the commit and its time,
@@ -52,7 +56,7 @@ if [ "${1:-}" = --in-root ]; then
         # Qt comes from the cache, which the other user must read.
         chmod -R a+rX "$HOME"
         step "reprotest: the Windows files built again with every variation, against the release's"
-        reprotest "${VARY[@]}" --min-cpus=2 --control-build "$control" --store-dir "$store" \
+        reprotest "${VARY[@]}" --control-build "$control" --store-dir "$store" \
             -s "$source" "env CIPHERBENCH_IN_ROOT=1 CIPHERBENCH_CACHE=$HOME/.cache/cipherbench \
             ./scripts/windows.sh --release && cp build/windows-release/cipherbench-*-windows-x64* ." \
             'cipherbench-*-windows-x64*' -- null >"$store.log" 2>&1 || status=$?

@@ -3,8 +3,8 @@
 # for the Debian release this machine runs (installing its build
 # dependencies), and prints the package's path:
 #   build/package/cipherbench_<version>+deb<release>_<arch>.deb
-# Beside it: its .buildinfo (the build's record: the exact version of every
-# package installed when it was built, and its environment), the .changes,
+# Beside it: its .buildinfo (the build's record: the exact version of each
+# build dependency and of all it depends on, and the environment), the .changes,
 # and the source package (.dsc, .tar.xz) it was built from. The version is
 # the source's with +deb12 or +deb13, the release built on: a changelog
 # entry added to the copy that is built, as sbuild's --append-to-version

@@ -6,7 +6,8 @@
 #   cipherbench_<version>+deb13_amd64.deb          per release, each built in
 #                                                  a fresh root of it
 #   cipherbench_<version>+deb1N_amd64.buildinfo    their build records (what
-#       dpkg-buildpackage writes: every package installed, the environment)
+#       dpkg-buildpackage writes: the build dependencies and all they depend
+#       on, each at its exact version; the environment)
 #   cipherbench-<version>-windows-x64.zip          the portable Windows folder
 #   cipherbench-<version>-windows-x64-setup.exe    the Windows installer
 #   cipherbench-<version>-windows-x64.buildinfo    their build record: commit,

@@ -128,6 +128,12 @@ cache_key() {
 with_cache() {
     local name=$1 key=$2 builder=$3
     local dir=$WINDOWS_CACHE/$name-$key
+    # A complete entry is never changed again: read without the lock, which a
+    # user who may only read the cache could not take.
+    if [ -f "$dir/.complete" ]; then
+        echo "$dir/prefix"
+        return 0
+    fi
     mkdir -p "$WINDOWS_CACHE"
     exec {lock}>"$WINDOWS_CACHE/$name.lock"
     # Another run of ours may be building the same: its Qt takes an hour.
@@ -200,11 +206,7 @@ first_prefix() {
     shift 3
     local -n opts=$options
     for version in "$@"; do
-        key=$(cache_key "$version" "${opts[@]}")
-        if [ -f "$WINDOWS_CACHE/$stem-${version%%[+-]*}-$key/.complete" ]; then
-            echo "$version $WINDOWS_CACHE/$stem-${version%%[+-]*}-$key/prefix"
-            return 0
-        fi
+        cached_prefix "$stem" "$options" "$version" && return 0
     done
     for version in "$@"; do
         key=$(cache_key "$version" "${opts[@]}")
@@ -212,6 +214,16 @@ first_prefix() {
             echo "$version $prefix" && return 0
     done
     return 1
+}
+
+# cached_prefix NAME-STEM OPTIONS-ARRAY VERSION: "VERSION PREFIX" when that
+# version is in the cache complete; fails otherwise.
+cached_prefix() {
+    local stem=$1 version=$3 key
+    local -n cached_opts=$2
+    key=$(cache_key "$version" "${cached_opts[@]}")
+    [ -f "$WINDOWS_CACHE/$stem-${version%%[+-]*}-$key/.complete" ] || return 1
+    echo "$version $WINDOWS_CACHE/$stem-${version%%[+-]*}-$key/prefix"
 }
 
 # What the licence notices need of Qt's source (its licence texts, Debian's
@@ -233,8 +245,12 @@ ensure_windows_deps() {
     local qt_version ssl_version candidates found
     qt_version=$(package_version qt6-base-dev-tools)
     ssl_version=$(package_version libssl-dev)
-    mapfile -t candidates < <(source_candidates qt6-base "$qt_version" "${qt_version%%+*}")
-    found=$(first_prefix qt build_qt QT_CONFIGURE_OPTIONS "${candidates[@]}") || return 1
+    # The archive is asked for other versions only when the machine's own is
+    # not built already.
+    if ! found=$(cached_prefix qt QT_CONFIGURE_OPTIONS "$qt_version"); then
+        mapfile -t candidates < <(source_candidates qt6-base "$qt_version" "${qt_version%%+*}")
+        found=$(first_prefix qt build_qt QT_CONFIGURE_OPTIONS "${candidates[@]}") || return 1
+    fi
     WINDOWS_QT_VERSION=${found%% *}
     WINDOWS_QT=${found#* }
     WINDOWS_QT_NOTICES=$(with_cache "qt-notices-${WINDOWS_QT_VERSION%%[+-]*}" \
@@ -243,8 +259,10 @@ ensure_windows_deps() {
         collect_qt_notices "$WINDOWS_QT_VERSION") || return 1
     export WINDOWS_QT WINDOWS_QT_VERSION WINDOWS_QT_NOTICES
     [ "${1:-}" = qt-only ] && return 0
-    mapfile -t candidates < <(source_candidates openssl "$ssl_version" 3.)
-    found=$(first_prefix openssl build_openssl OPENSSL_CONFIGURE_OPTIONS "${candidates[@]}") || return 1
+    if ! found=$(cached_prefix openssl OPENSSL_CONFIGURE_OPTIONS "$ssl_version"); then
+        mapfile -t candidates < <(source_candidates openssl "$ssl_version" 3.)
+        found=$(first_prefix openssl build_openssl OPENSSL_CONFIGURE_OPTIONS "${candidates[@]}") || return 1
+    fi
     WINDOWS_OPENSSL=${found#* }
     export WINDOWS_OPENSSL
 }
