@@ -36,16 +36,28 @@ VARY=(--vary=+all '--vary=user_group.available+=builder:builder' --vary=domain_h
 if [ "${1:-}" = --in-root ]; then
     what=$2 control=$3 store=$4
     useradd --create-home builder
-    # sudo looks up the host's name (Debian 12's also the name reprotest's
+    # sudo looks up localhost and the host's name (also the one reprotest's
     # host name variation gives), which a Debian system lists in /etc/hosts
-    # and mmdebstrap's root does not.
-    printf '127.0.1.1\t%s reprotest-capture-hostname\n' "$(hostname)" >>/etc/hosts
+    # and mmdebstrap's root does not; Debian 12's sudo refuses to run without.
+    printf '127.0.0.1\tlocalhost\n127.0.1.1\t%s reprotest-capture-hostname\n' "$(hostname)" >>/etc/hosts
+    # Debian 12's reprotest runs everything as `sudo -h localhost ...`, which
+    # Debian 12's sudo refuses ("a remote host may only be specified when
+    # listing privileges"). In this root of ours, sudo is diverted to a
+    # wrapper that drops the host, so that the user and host name are varied
+    # there too.
+    if ! sudo -h localhost true 2>/dev/null; then
+        dpkg-divert --quiet --local --rename --divert /usr/bin/sudo.distrib --add /usr/bin/sudo
+        # shellcheck disable=SC2016 # the wrapper's own arguments
+        printf '#!/bin/sh\n[ "$1" = -h ] && [ "$2" = localhost ] && shift 2\nexec /usr/bin/sudo.distrib "$@"\n' \
+            >/usr/bin/sudo
+        chmod 0755 /usr/bin/sudo
+    fi
     rm -rf "$store" && mkdir -p "$(dirname "$store")"
     status=0
     if [ "$what" = deb ]; then
         dsc=$(scripts/package.sh --source)
         step "reprotest: ${dsc##*/} built again with every variation, against the release's package"
-        reprotest "${VARY[@]}" --control-build "$control" --store-dir "$store" \
+        reprotest --verbosity=1 "${VARY[@]}" --control-build "$control" --store-dir "$store" \
             "$dsc" -- null >"$store.log" 2>&1 || status=$?
     else
         # From what `git archive` gives, which holds the commit and its time,
@@ -56,7 +68,7 @@ if [ "${1:-}" = --in-root ]; then
         # Qt comes from the cache, which the other user must read.
         chmod -R a+rX "$HOME"
         step "reprotest: the Windows files built again with every variation, against the release's"
-        reprotest "${VARY[@]}" --control-build "$control" --store-dir "$store" \
+        reprotest --verbosity=1 "${VARY[@]}" --control-build "$control" --store-dir "$store" \
             -s "$source" "env CIPHERBENCH_IN_ROOT=1 CIPHERBENCH_CACHE=$HOME/.cache/cipherbench \
             ./scripts/windows.sh --release && cp build/windows-release/cipherbench-*-windows-x64* ." \
             'cipherbench-*-windows-x64*' -- null >"$store.log" 2>&1 || status=$?
@@ -72,6 +84,8 @@ if [ "${1:-}" = --in-root ]; then
         exit 1
     fi
     grep -E '^(Reproduction successful|No differences)' "$store.log" | sed 's/^/  /'
+    echo "  what the second build varied:"
+    grep -o -E '[A-Z_]+ variation: .*' "$store.log" | sort -u | sed 's/^/    /'
     sed 's/^/  /' "$store/SHA256SUMS"
     exit 0
 fi

@@ -50,6 +50,11 @@ fi
     printf ' -- %s  %s\n\n' "$maintainer" "$(LC_ALL=C date -u -R -d "@$SOURCE_DATE_EPOCH")"
     cat debian/changelog
 } >"$src/debian/changelog"
+# Installed as they are (icons, desktop file), files keep their own times,
+# which are the checkout's: dpkg-deb clamps only those later than
+# SOURCE_DATE_EPOCH. Every file of the copy gets that time, as the source
+# package then records it.
+find "$src" -exec touch --no-dereference --date="@$SOURCE_DATE_EPOCH" {} +
 
 umask 022
 log=build/package.log
