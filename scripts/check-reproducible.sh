@@ -29,8 +29,11 @@ source scripts/windows-deps.sh
 FILES=build/release-files
 # What reprotest's variations use, beside reprotest itself.
 REPROTEST_PACKAGES=git,reprotest,diffoscope-minimal,faketime,disorderfs,fuse3,sudo,locales-all,tzdata,hostname,util-linux
-# Every variation reprotest has, the user through sudo as another one.
-VARY=(--vary=+all '--vary=user_group.available+=builder:builder' --vary=domain_host.use_sudo=1)
+# Every variation reprotest has, the user through sudo as another one, and a
+# clock always moved (left to itself, reprotest keeps the real one in half of
+# its runs): 398 days and 5 hours ahead.
+VARY=(--vary=+all '--vary=user_group.available+=builder:builder' --vary=domain_host.use_sudo=1
+    '--vary=time.faketimes+=+398days+5hours')
 
 # Inside the root: reprotest builds once more and compares with the control.
 if [ "${1:-}" = --in-root ]; then
