@@ -11,9 +11,10 @@
 # reprotest varies what it can here: the build path, the clock (faketime),
 # the umask, the locale, the time zone, the user and group (another user,
 # through sudo), the host and domain names, the file order (disorderfs),
-# the environment, HOME, PATH, the kernel version reported (setarch), the
-# number of CPUs and address space randomisation. Qt for Windows is not
-# built again: both builds take it from the cache, whose files windows.sh
+# the environment, HOME, PATH and the kernel version reported (setarch).
+# (The number of CPUs is the same in both, the machine's two, and address
+# space randomisation on in both: reprotest varies those against a control
+# build of its own.) Qt for Windows is not built again: both builds take it from the cache, whose files windows.sh
 # checks against packaging/windows/qt-build-record.txt.
 #
 #   scripts/check-reproducible.sh                    (as root)
@@ -69,10 +70,12 @@ if [ "${1:-}" = --in-root ]; then
         rm -rf "$source" && mkdir -p "$source"
         git archive --format=tar HEAD | tar -C "$source" -xf -
         # Qt comes from the cache, which the other user must read.
-        chmod -R a+rX "$HOME"
+        cache=${CIPHERBENCH_CACHE:-$HOME/.cache/cipherbench} folder=
+        chmod -R a+rX "$cache"
+        for folder in "$(dirname "$cache")" "$(dirname "$(dirname "$cache")")"; do chmod a+x "$folder"; done
         step "reprotest: the Windows files built again with every variation, against the release's"
         reprotest --verbosity=1 "${VARY[@]}" --control-build "$control" --store-dir "$store" \
-            -s "$source" "env CIPHERBENCH_IN_ROOT=1 CIPHERBENCH_CACHE=$HOME/.cache/cipherbench \
+            -s "$source" "env CIPHERBENCH_IN_ROOT=1 CIPHERBENCH_CACHE=$cache \
             ./scripts/windows.sh --release && cp build/windows-release/cipherbench-*-windows-x64* ." \
             'cipherbench-*-windows-x64*' -- null >"$store.log" 2>&1 || status=$?
     fi
