@@ -99,7 +99,7 @@ if [ "${1:-}" = --in-root ]; then
         # piuparts and autopkgtest: there is no need to build it twice.
         mkdir -p build/package
         cp "$root"/root/cipherbench/build/package/* build/package/
-        echo "its package: $(cd build/package && echo ./*+deb"$release"_*.deb)"
+        echo "its package: $(cd build/package && echo cipherbench_*+deb"$release"_*.deb)"
         ;;
     package)
         folder="/root/我的 项目/cipher bench"
