@@ -76,8 +76,10 @@ if [ "${1:-}" = --in-root ]; then
         save_window root "build/clean-root-window-deb$release.png" &&
             echo "screenshot: build/clean-root-window-deb$release.png"
         echo "closing it (SIGTERM to cipherbench)"
-        for pid in $(pgrep -x cipherbench); do
-            [ "$(readlink "/proc/$pid/root")" = "$root" ] && kill "$pid" 2>/dev/null
+        # The root's own /proc: its process numbers are those of the
+        # namespace this runs in, which this machine's /proc does not give.
+        for pid in "$root"/proc/[0-9]*; do
+            [ "$(cat "$pid/comm" 2>/dev/null)" = cipherbench ] && kill "${pid##*/}" 2>/dev/null
         done
         ends_within 30 "$runner" || {
             echo "the program was still running 30 s after it was asked to end" >&2
@@ -123,7 +125,7 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "$0 makes Debian roots and must run as root." >&2
     exit 1
 fi
-ensure_packages xdotool imagemagick procps
+ensure_packages xdotool imagemagick
 passed=() failed=()
 rm -rf build/package
 for release in "${releases[@]}"; do

@@ -39,12 +39,14 @@ SECURITY_MIRROR=${CIPHERBENCH_SECURITY_MIRROR:-http://deb.debian.org/debian-secu
 CACHE=${CIPHERBENCH_CACHE:-$HOME/.cache/cipherbench}
 
 # end_root_processes ROOT: ends the processes whose root directory is ROOT
-# or lies inside it; nothing else is touched.
+# or lies inside it; nothing else is touched. They are read from the root's
+# own /proc, whose process numbers are those of the namespace mmdebstrap runs
+# its hooks in (this machine's /proc numbers them as this machine does).
 end_root_processes() {
     local folder=${1%/} signal pid root left
     for signal in TERM KILL; do
         left=0
-        for pid in /proc/[0-9]*; do
+        for pid in "$folder"/proc/[0-9]*; do
             root=$(readlink "$pid/root" 2>/dev/null) || continue
             case "$root" in
             "$folder" | "$folder"/*) kill -s "$signal" "${pid#/proc/}" 2>/dev/null && left=1 ;;
