@@ -49,7 +49,7 @@ end_root_processes() {
         for pid in "$folder"/proc/[0-9]*; do
             root=$(readlink "$pid/root" 2>/dev/null) || continue
             case "$root" in
-            "$folder" | "$folder"/*) kill -s "$signal" "${pid#/proc/}" 2>/dev/null && left=1 ;;
+            "$folder" | "$folder"/*) kill -s "$signal" "${pid##*/}" 2>/dev/null && left=1 ;;
             esac
         done
         [ "$left" = 0 ] && return 0
