@@ -16,8 +16,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/common.sh
 
-declare -A suite_of=([12]=bookworm [13]=trixie)
-
 # Inside the root's hook: CIPHERBENCH_ROOT is the root.
 if [ "${1:-}" = --in-root ]; then
     deb=$2 dsc=$3 out=$4
@@ -41,7 +39,7 @@ deb=$(realpath "$deb")
 version=$(dpkg-deb -f "$deb" Version) || exit 1
 release=${version##*+deb}
 dsc=$(dirname "$deb")/cipherbench_$version.dsc
-if [[ $version != *+deb* ]] || [ -z "${suite_of[$release]:-}" ]; then
+if [[ $version != *+deb* ]] || [ -z "${DEBIAN_SUITES[$release]:-}" ]; then
     echo "${deb##*/}: its version $version names no Debian release we build for (+deb12, +deb13)" >&2
     exit 1
 fi
@@ -66,7 +64,7 @@ status=0
 unshare --mount --propagation private --pid --fork --kill-child -- \
     piuparts --basetgz "$work/base.tar.gz" --keep-sources-list --tmpdir "$work" \
     --ignore=/var/cache/debconf/tmp.ci/ \
-    --distribution "${suite_of[$release]}" --log-file "$out/piuparts.log" "$deb" >/dev/null 2>&1 ||
+    --distribution "${DEBIAN_SUITES[$release]}" --log-file "$out/piuparts.log" "$deb" >/dev/null 2>&1 ||
     status=$?
 grep -E ' (PASS|FAIL): ' "$out/piuparts.log" | sed 's/^/  /' || true
 if [ "$status" -ne 0 ]; then

@@ -29,6 +29,8 @@ debian_release() {
 debian_release || exit 1
 # The releases a Debian package is made for, each on its own release.
 DEBIAN_RELEASES=(12 13)
+# Their code names, which archives and Debian's tools go by.
+declare -A DEBIAN_SUITES=([12]=bookworm [13]=trixie)
 
 # The Debian package's build dependencies, from debian/control, without
 # debhelper's (only the package build needs it): the names, one per line.

@@ -139,8 +139,7 @@ while [ $# -gt 0 ]; do
     *) break ;;
     esac
 done
-declare -A suite_of=([12]=bookworm [13]=trixie)
-suite=${suite_of[$release]:-}
+suite=${DEBIAN_SUITES[$release]:-}
 if { [ $# -eq 0 ] && [ -z "$output" ]; } || [ -z "$suite" ]; then
     echo "usage: $0 [--release 12|13] [--fresh | --include PKG,... --bring PATH...] COMMAND [ARG...]" >&2
     echo "       $0 [--release 12|13] --output FILE.tar.gz" >&2
