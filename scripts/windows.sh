@@ -135,9 +135,33 @@ imported_dlls() {
             [ -n "${seen[$dll]:-}" ] && continue
             seen[$dll]=1
             [ -f "$folder/$dll" ] && queue+=("$folder/$dll")
-        done < <(LC_ALL=C "$MINGW-objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p')
+        done < <("$MINGW-objdump" -p "$file" | sed -n 's/^\s*DLL Name: //p')
     done
-    printf '%s\n' "${!seen[@]}" | LC_ALL=C sort
+    printf '%s\n' "${!seen[@]}" | sort
+}
+
+# Fails unless the folder's DLLs are exactly those its programs load.
+check_folder_dlls() {
+    local folder=$1
+    shift
+    # objdump's words and sort's order are the C locale's whatever the build's.
+    local -x LC_ALL=C
+    local shipped needed missing unused
+    shipped=$(find "$folder" -maxdepth 1 -name '*.dll' -printf '%f\n' | tr '[:upper:]' '[:lower:]' | sort)
+    needed=$(imported_dlls "$folder" "$@")
+    # Missing: imported, not shipped, and not one of Windows' own (which
+    # the cross-compiler's import libraries name, or an API set that
+    # Windows resolves itself).
+    missing=$(comm -13 <(echo "$shipped") <(echo "$needed") | while read -r dll; do
+        case $dll in api-ms-win-* | ext-ms-win-*) continue ;; esac
+        [ -e "/usr/$MINGW/lib/lib${dll%.dll}.a" ] || echo "$dll"
+    done)
+    unused=$(comm -23 <(echo "$shipped") <(echo "$needed"))
+    if [ -n "$missing" ] || [ -n "$unused" ]; then
+        echo "the folder's DLLs differ from what its programs load: missing: ${missing:-none}; unused: ${unused:-none}" >&2
+        return 1
+    fi
+    echo "$(echo "$shipped" | wc -l) DLLs beside cipherbench.exe, each one loaded: $(echo "$shipped" | tr '\n' ' ')"
 }
 
 # The time a PE file's header carries.
@@ -232,25 +256,7 @@ make_portable() {
     strip_pe "${pe[@]}" || return 1
     check_qt_record || return 1
 
-    local programs=("$STAGE/cipherbench.exe" "$STAGE"/platforms/*.dll "$STAGE"/styles/*.dll)
-    local shipped needed missing unused
-    # objdump's words and sort's order are the C locale's whatever the build's.
-    shipped=$(find "$STAGE" -maxdepth 1 -name '*.dll' -printf '%f\n' | LC_ALL=C tr '[:upper:]' '[:lower:]' |
-        LC_ALL=C sort)
-    needed=$(imported_dlls "$STAGE" "${programs[@]}")
-    # Missing: imported, not shipped, and not one of Windows' own (which
-    # the cross-compiler's import libraries name, or an API set that
-    # Windows resolves itself).
-    missing=$(LC_ALL=C comm -13 <(echo "$shipped") <(echo "$needed") | while read -r dll; do
-        case $dll in api-ms-win-* | ext-ms-win-*) continue ;; esac
-        [ -e "/usr/$MINGW/lib/lib${dll%.dll}.a" ] || echo "$dll"
-    done)
-    unused=$(LC_ALL=C comm -23 <(echo "$shipped") <(echo "$needed"))
-    if [ -n "$missing" ] || [ -n "$unused" ]; then
-        echo "the folder's DLLs differ from what its programs load: missing: ${missing:-none}; unused: ${unused:-none}" >&2
-        return 1
-    fi
-    echo "$(echo "$shipped" | wc -l) DLLs beside cipherbench.exe, each one loaded: $(echo "$shipped" | tr '\n' ' ')"
+    check_folder_dlls "$STAGE" "$STAGE/cipherbench.exe" "$STAGE"/platforms/*.dll "$STAGE"/styles/*.dll || return 1
     make_notices || return 1
 
     find "$STAGE" -type d -exec chmod 0755 {} + &&
