@@ -14,8 +14,9 @@
 # the environment, HOME, PATH and the kernel version reported (setarch).
 # (The number of CPUs is the same in both, the machine's two, and address
 # space randomisation on in both: reprotest varies those against a control
-# build of its own.) Qt for Windows is not built again: both builds take it from the cache, whose files windows.sh
-# checks against packaging/windows/qt-build-record.txt.
+# build of its own.) Qt for Windows is not built again: both builds take it
+# from the cache, whose files windows.sh checks against
+# packaging/windows/qt-build-record.txt.
 #
 #   scripts/check-reproducible.sh                    (as root)
 #   scripts/check-reproducible.sh --first-debs DIR
